@@ -1,0 +1,87 @@
+// The one narrow transport interface to the logger: open a port by name, set its line,
+// write, ask how many bytes wait, read those bytes, close. Backends: POSIX termios
+// (posix_serial.cpp), the scripted in-process port for tests (scripted_port.h), later Win32.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace zv {
+
+enum class PortErrorKind {
+  kNone,
+  kNotFound,          // no such port (ENOENT, ENODEV, ENXIO)
+  kBusy,              // held by another open, in this process or another (EBUSY, EWOULDBLOCK)
+  kPermissionDenied,  // EACCES, EPERM
+  kNotSupported,      // the operation has no meaning on this port (ENOTTY on a pseudo-terminal)
+  kInvalidArgument,   // EINVAL, a name that is empty or not a terminal
+  kClosed,            // the port is not open
+  kIo,                // anything else
+};
+
+struct PortError {
+  PortErrorKind kind = PortErrorKind::kNone;
+  int code = 0;         // the system's error number, 0 when none applies
+  std::string message;  // one line for a person: what failed and why
+
+  bool ok() const { return kind == PortErrorKind::kNone; }
+};
+
+// Maps a POSIX errno to a kind and a message naming the operation and the port.
+PortError ErrorFromErrno(int err, const std::string& operation, const std::string& portName);
+const char* PortErrorKindName(PortErrorKind kind);
+
+enum class Parity : uint8_t { kNone, kOdd, kEven, kMark, kSpace };
+enum class StopBits : uint8_t { kOne, kOnePointFive, kTwo };
+enum class LineControl : uint8_t { kDisable, kEnable };
+
+// The line settings of an open port, read and written as a whole.
+struct LineSettings {
+  uint32_t baudRate = 9600;
+  uint8_t byteSize = 8;
+  Parity parity = Parity::kNone;
+  StopBits stopBits = StopBits::kOne;
+  bool binary = true;
+  LineControl dtrControl = LineControl::kDisable;
+  LineControl rtsControl = LineControl::kDisable;
+};
+
+// Counters of the receive and transmit queues.
+struct QueueStatus {
+  uint32_t inQueue = 0;   // received bytes waiting to be read
+  uint32_t outQueue = 0;  // bytes handed over and not yet sent, when the backend knows
+};
+
+// An open port. Destroying the object closes the port and releases its lock.
+class ISerialPort {
+ public:
+  virtual ~ISerialPort() = default;
+  virtual const std::string& Name() const = 0;
+  // Fills settings with the port's current line settings.
+  virtual PortError GetSettings(LineSettings& settings) = 0;
+  // Applies settings; raw 8-bit transfer always. DTR/RTS on a port without modem lines is
+  // not an error.
+  virtual PortError SetSettings(const LineSettings& settings) = 0;
+  // Hands the bytes to the port and returns how many it took; never waits for a reply.
+  virtual std::size_t Write(const uint8_t* data, std::size_t size, PortError* error = nullptr) = 0;
+  // Fills status with the queue counters; inQueue is 0 when the query fails.
+  virtual PortError QueryStatus(QueueStatus& status) = 0;
+  // Reads at most size bytes that are already waiting; never blocks. Returns the count read.
+  virtual std::size_t Read(uint8_t* data, std::size_t size, PortError* error = nullptr) = 0;
+};
+
+// Opens ports by name.
+class ISerialBackend {
+ public:
+  virtual ~ISerialBackend() = default;
+  // Opens the named port for exclusive use: a second open of the same port fails with kBusy
+  // until the first is closed. The name is used verbatim. Returns null and fills error on failure.
+  virtual std::unique_ptr<ISerialPort> Open(const std::string& name, PortError& error) = 0;
+};
+
+// The POSIX termios backend.
+std::unique_ptr<ISerialBackend> MakePosixSerialBackend();
+
+}  // namespace zv
