@@ -1,0 +1,276 @@
+// The POSIX termios backend. Ports are opened non-blocking and set to VMIN=0/VTIME=0, so a
+// read only ever returns what is already waiting; the program decides when to read from the
+// count of bytes waiting.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/serial_port.h"
+#include "platform/termios_settings.h"
+
+namespace zv {
+
+namespace {
+
+// ioctl errors that mean "this terminal has no such thing" (a pseudo-terminal has no modem
+// lines, some drivers do not count their output queue) rather than a failure.
+bool IsUnsupported(int err) { return err == ENOTTY || err == EINVAL; }
+
+PortError MakeError(PortErrorKind kind, int code, std::string message) {
+  PortError e;
+  e.kind = kind;
+  e.code = code;
+  e.message = std::move(message);
+  return e;
+}
+
+void SetOut(PortError* out, PortError value) {
+  if (out != nullptr) *out = std::move(value);
+}
+
+// How long one Write may wait in total for the driver to take more bytes when its buffer is
+// full. A frame is a few bytes, so this is only reached when the line is stuck.
+constexpr int kWriteStallBudgetMs = 250;
+
+class PosixSerialPort final : public ISerialPort {
+ public:
+  PosixSerialPort(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+
+  ~PosixSerialPort() override {
+    if (fd_ < 0) return;
+    // The exclusive flag belongs to the terminal, not to this descriptor: left set, it would
+    // outlive this close whenever someone else still holds the terminal (the master side of
+    // a pseudo-terminal), and lock out the next non-root open.
+    ::ioctl(fd_, TIOCNXCL);
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+  }
+
+  PosixSerialPort(const PosixSerialPort&) = delete;
+  PosixSerialPort& operator=(const PosixSerialPort&) = delete;
+
+  const std::string& Name() const override { return name_; }
+
+  PortError GetSettings(LineSettings& settings) override {
+    if (fd_ < 0) return ClosedError("tcgetattr");
+    termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0) return ErrorFromErrno(errno, "tcgetattr", name_);
+
+    LineSettings s;
+    ReadTermios(tio, s);
+
+    int lines = 0;
+    if (::ioctl(fd_, TIOCMGET, &lines) == 0) {
+      s.dtrControl = (lines & TIOCM_DTR) != 0 ? LineControl::kEnable : LineControl::kDisable;
+      s.rtsControl = (lines & TIOCM_RTS) != 0 ? LineControl::kEnable : LineControl::kDisable;
+    } else if (IsUnsupported(errno)) {
+      s.dtrControl = requestedDtr_;
+      s.rtsControl = requestedRts_;
+    } else {
+      return ErrorFromErrno(errno, "TIOCMGET", name_);
+    }
+    settings = s;
+    return {};
+  }
+
+  PortError SetSettings(const LineSettings& settings) override {
+    if (fd_ < 0) return ClosedError("tcsetattr");
+
+    termios old{};
+    if (::tcgetattr(fd_, &old) != 0) return ErrorFromErrno(errno, "tcgetattr", name_);
+    termios tio = old;
+    PortError e = MakeRawTermios(settings, name_, tio);
+    if (!e.ok()) return e;
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
+      const int err = errno;
+      ::tcsetattr(fd_, TCSANOW, &old);
+      if (err == EINVAL) return Refused(settings);
+      return ErrorFromErrno(err, "tcsetattr", name_);
+    }
+    // tcsetattr succeeds when any part of the request was taken, and drivers quietly keep
+    // values of their own (a pseudo-terminal stays at 8 bits without parity): read back,
+    // and put the line back as it was when the format did not take.
+    termios check{};
+    if (::tcgetattr(fd_, &check) != 0) return ErrorFromErrno(errno, "tcgetattr", name_);
+    if (!SameLineFormat(tio, check)) {
+      ::tcsetattr(fd_, TCSANOW, &old);
+      return Refused(settings);
+    }
+
+    requestedDtr_ = settings.dtrControl;
+    requestedRts_ = settings.rtsControl;
+    e = SetModemLine(TIOCM_DTR, settings.dtrControl == LineControl::kEnable);
+    if (!e.ok()) return e;
+    return SetModemLine(TIOCM_RTS, settings.rtsControl == LineControl::kEnable);
+  }
+
+  std::size_t Write(const uint8_t* data, std::size_t size, PortError* error) override {
+    if (fd_ < 0) {
+      SetOut(error, ClosedError("write"));
+      return 0;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteStallBudgetMs);
+    std::size_t done = 0;
+    while (done < size) {
+      const ssize_t n = ::write(fd_, data + done, size - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        SetOut(error, ErrorFromErrno(errno, "write", name_));
+        return done;
+      }
+      // The driver's buffer is full: wait for room, but not for long.
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) {
+        SetOut(error, MakeError(PortErrorKind::kIo, EAGAIN,
+                                "write " + name_ + ": output stalled after " +
+                                    std::to_string(done) + " of " + std::to_string(size) +
+                                    " bytes"));
+        return done;
+      }
+      pollfd p{fd_, POLLOUT, 0};
+      if (::poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR) {
+        SetOut(error, ErrorFromErrno(errno, "poll", name_));
+        return done;
+      }
+    }
+    SetOut(error, {});
+    return done;
+  }
+
+  PortError QueryStatus(QueueStatus& status) override {
+    status = QueueStatus{};
+    if (fd_ < 0) return ClosedError("FIONREAD");
+    int waiting = 0;
+    if (::ioctl(fd_, FIONREAD, &waiting) != 0) return ErrorFromErrno(errno, "FIONREAD", name_);
+    status.inQueue = waiting > 0 ? static_cast<uint32_t>(waiting) : 0;
+#ifdef TIOCOUTQ
+    int pendingOut = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &pendingOut) == 0 && pendingOut > 0) {
+      status.outQueue = static_cast<uint32_t>(pendingOut);
+    }
+#endif
+    return {};
+  }
+
+  std::size_t Read(uint8_t* data, std::size_t size, PortError* error) override {
+    if (fd_ < 0) {
+      SetOut(error, ClosedError("read"));
+      return 0;
+    }
+    if (size == 0) {
+      SetOut(error, {});
+      return 0;
+    }
+    for (;;) {
+      const ssize_t n = ::read(fd_, data, size);
+      if (n >= 0) {
+        SetOut(error, {});
+        return static_cast<std::size_t>(n);
+      }
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        SetOut(error, {});
+        return 0;
+      }
+      SetOut(error, ErrorFromErrno(errno, "read", name_));
+      return 0;
+    }
+  }
+
+ private:
+  PortError Refused(const LineSettings& s) const {
+    static const char* const kParity[] = {"N", "O", "E", "M", "S"};
+    static const char* const kStop[] = {"1", "1.5", "2"};
+    return MakeError(PortErrorKind::kInvalidArgument, EINVAL,
+                     "tcsetattr " + name_ + ": the port does not take " +
+                         std::to_string(s.baudRate) + " baud " + std::to_string(s.byteSize) +
+                         kParity[static_cast<int>(s.parity) % 5] +
+                         kStop[static_cast<int>(s.stopBits) % 3]);
+  }
+
+  PortError ClosedError(const char* operation) const {
+    return MakeError(PortErrorKind::kClosed, EBADF,
+                     std::string(operation) + " " + name_ + ": port is not open");
+  }
+
+  PortError SetModemLine(int line, bool on) {
+    int bits = line;
+    if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0) return {};
+    if (IsUnsupported(errno)) return {};  // no modem lines here, e.g. a pseudo-terminal
+    return ErrorFromErrno(errno, on ? "TIOCMBIS" : "TIOCMBIC", name_);
+  }
+
+  int fd_;
+  std::string name_;
+  // What SetSettings asked for, reported back by GetSettings where the lines cannot be read.
+  LineControl requestedDtr_ = LineControl::kDisable;
+  LineControl requestedRts_ = LineControl::kDisable;
+};
+
+class PosixSerialBackend final : public ISerialBackend {
+ public:
+  std::unique_ptr<ISerialPort> Open(const std::string& name, PortError& error) override {
+    if (name.empty()) {
+      error = MakeError(PortErrorKind::kInvalidArgument, EINVAL, "open: empty port name");
+      return nullptr;
+    }
+    int fd = -1;
+    do {
+      fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+      error = ErrorFromErrno(errno, "open", name);
+      return nullptr;
+    }
+    if (::isatty(fd) == 0) {
+      ::close(fd);
+      error = MakeError(PortErrorKind::kInvalidArgument, ENOTTY,
+                        "open " + name + ": not a serial port (not a terminal)");
+      return nullptr;
+    }
+    // The lock comes first: TIOCEXCL is state of the terminal, not of this descriptor, so an
+    // open that loses the race must leave it alone. flock belongs to the open file
+    // description, so it also keeps out a second open in this process and root, which
+    // TIOCEXCL lets through.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int err = errno;
+      ::close(fd);
+      error = ErrorFromErrno(err, "lock", name);
+      if (err == EWOULDBLOCK || err == EAGAIN) error.message = "open " + name + ": port is busy";
+      return nullptr;
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+      const int err = errno;
+      ::flock(fd, LOCK_UN);
+      ::close(fd);
+      error = ErrorFromErrno(err, "TIOCEXCL", name);
+      return nullptr;
+    }
+    error = PortError{};
+    return std::make_unique<PosixSerialPort>(fd, name);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<ISerialBackend> MakePosixSerialBackend() {
+  return std::make_unique<PosixSerialBackend>();
+}
+
+}  // namespace zv

@@ -1,0 +1,95 @@
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/serial_port.h"
+
+#if defined(__GLIBC__)
+#include <locale.h>
+#endif
+
+namespace zv {
+
+namespace {
+
+PortErrorKind KindFromErrno(int err) {
+  // EWOULDBLOCK and EAGAIN are the same number on some systems and not on others, so these
+  // are tests rather than case labels.
+  if (err == ENOENT || err == ENODEV || err == ENXIO) return PortErrorKind::kNotFound;
+  if (err == EBUSY || err == EWOULDBLOCK || err == EAGAIN) return PortErrorKind::kBusy;
+  if (err == EACCES || err == EPERM) return PortErrorKind::kPermissionDenied;
+  if (err == ENOTTY) return PortErrorKind::kNotSupported;
+  if (err == EINVAL) return PortErrorKind::kInvalidArgument;
+  if (err == EBADF) return PortErrorKind::kClosed;
+  return PortErrorKind::kIo;
+}
+
+#if !defined(__GLIBC__)
+// strerror_r comes in two shapes: XSI returns an int and fills the buffer, GNU returns the
+// text (which may or may not be the buffer). Overloading on the result picks the right reading.
+[[maybe_unused]] std::string FromStrerrorR(int rc, const char* buffer) {
+  return rc == 0 ? std::string(buffer) : std::string();
+}
+[[maybe_unused]] std::string FromStrerrorR(const char* text, const char*) {
+  return text != nullptr ? std::string(text) : std::string();
+}
+#endif
+
+// The system's text for err, in English whatever locale the process has chosen (a GUI
+// toolkit usually switches to the user's locale at start-up), and safe to call from any thread.
+std::string ErrnoText(int err) {
+  std::string text;
+#if defined(__GLIBC__)
+  // One C locale for the life of the process; newlocale is not repeated per call.
+  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  if (cLocale != static_cast<locale_t>(0)) {
+    const char* s = strerror_l(err, cLocale);
+    if (s != nullptr) text = s;
+  }
+#else
+  char buffer[256] = {};
+  text = FromStrerrorR(strerror_r(err, buffer, sizeof buffer), buffer);
+#endif
+  if (text.empty()) text = "error " + std::to_string(err);
+  return text;
+}
+
+}  // namespace
+
+PortError ErrorFromErrno(int err, const std::string& operation, const std::string& portName) {
+  PortError error;
+  error.kind = KindFromErrno(err);
+  error.code = err;
+  std::string what = operation;
+  if (!portName.empty()) {
+    if (!what.empty()) what += ' ';
+    what += portName;
+  }
+  const std::string why = err == 0 ? std::string("unknown error") : ErrnoText(err);
+  error.message = what.empty() ? why : what + ": " + why;
+  return error;
+}
+
+const char* PortErrorKindName(PortErrorKind kind) {
+  switch (kind) {
+    case PortErrorKind::kNone:
+      return "none";
+    case PortErrorKind::kNotFound:
+      return "not-found";
+    case PortErrorKind::kBusy:
+      return "busy";
+    case PortErrorKind::kPermissionDenied:
+      return "permission-denied";
+    case PortErrorKind::kNotSupported:
+      return "not-supported";
+    case PortErrorKind::kInvalidArgument:
+      return "invalid-argument";
+    case PortErrorKind::kClosed:
+      return "closed";
+    case PortErrorKind::kIo:
+      return "io";
+  }
+  return "unknown";
+}
+
+}  // namespace zv

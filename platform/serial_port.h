@@ -29,8 +29,11 @@ struct PortError {
   bool ok() const { return kind == PortErrorKind::kNone; }
 };
 
-// Maps a POSIX errno to a kind and a message naming the operation and the port.
+// Maps a POSIX errno to a kind and a message naming the operation and the port, in the form
+// "open /dev/ttyUSB0: No such file or directory" (the system's text, in English whatever the
+// process locale). err 0 gives kIo: it is only called after a failure. Thread-safe.
 PortError ErrorFromErrno(int err, const std::string& operation, const std::string& portName);
+// A stable lower-case name for the kind ("none", "not-found", "busy", ...), for logs and tests.
 const char* PortErrorKindName(PortErrorKind kind);
 
 enum class Parity : uint8_t { kNone, kOdd, kEven, kMark, kSpace };
@@ -43,7 +46,7 @@ struct LineSettings {
   uint8_t byteSize = 8;
   Parity parity = Parity::kNone;
   StopBits stopBits = StopBits::kOne;
-  bool binary = true;
+  bool binary = true;  // bytes pass unchanged: no line editing, no translation
   LineControl dtrControl = LineControl::kDisable;
   LineControl rtsControl = LineControl::kDisable;
 };
@@ -59,12 +62,16 @@ class ISerialPort {
  public:
   virtual ~ISerialPort() = default;
   virtual const std::string& Name() const = 0;
-  // Fills settings with the port's current line settings.
+  // Fills settings with the port's current line settings. Where the modem lines cannot be
+  // read (no such lines), DTR and RTS are reported as last set through SetSettings.
   virtual PortError GetSettings(LineSettings& settings) = 0;
   // Applies settings; raw 8-bit transfer always. DTR/RTS on a port without modem lines is
-  // not an error.
+  // not an error. A speed or character format the port cannot do gives kInvalidArgument
+  // (kNotSupported for mark/space parity where the system has none) and leaves the line as
+  // it was.
   virtual PortError SetSettings(const LineSettings& settings) = 0;
   // Hands the bytes to the port and returns how many it took; never waits for a reply.
+  // error, when given, is set to the outcome (ok() on success); the same holds for Read.
   virtual std::size_t Write(const uint8_t* data, std::size_t size, PortError* error = nullptr) = 0;
   // Fills status with the queue counters; inQueue is 0 when the query fails.
   virtual PortError QueryStatus(QueueStatus& status) = 0;

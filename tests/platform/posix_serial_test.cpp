@@ -1,0 +1,490 @@
+// The POSIX backend against a pseudo-terminal pair: the test holds the master side and plays
+// the device, the backend opens the slave side by its name.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/serial_port.h"
+
+namespace zv {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Upper bound for waiting on bytes that cross the pseudo-terminal; only reached when a test
+// is failing, so it guards against a hang rather than measuring anything.
+constexpr auto kPatience = std::chrono::seconds(5);
+
+class PtyPair {
+ public:
+  PtyPair() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0) return;
+    char name[128] = {};
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+        ::ptsname_r(master_, name, sizeof name) != 0) {
+      ::close(master_);
+      master_ = -1;
+      return;
+    }
+    slaveName_ = name;
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+  }
+  ~PtyPair() { CloseMaster(); }
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
+
+  bool ok() const { return master_ >= 0; }
+  int master() const { return master_; }
+  const std::string& slaveName() const { return slaveName_; }
+
+  void CloseMaster() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
+
+  // Plays the device sending bytes to the program.
+  void Send(const Bytes& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+      } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
+        ADD_FAILURE() << "write to master failed, errno " << errno;
+        return;
+      } else {
+        pollfd p{master_, POLLOUT, 0};
+        ::poll(&p, 1, 100);
+      }
+    }
+  }
+
+  // What the program wrote and is already waiting at the master, without waiting for more.
+  Bytes Drain() {
+    Bytes got;
+    uint8_t buffer[4096];
+    ssize_t n;
+    while ((n = ::read(master_, buffer, sizeof buffer)) > 0) got.insert(got.end(), buffer, buffer + n);
+    return got;
+  }
+
+  // What the program wrote: reads until count bytes came or the patience runs out.
+  Bytes Receive(std::size_t count) {
+    Bytes got;
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
+      pollfd p{master_, POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      uint8_t buffer[4096];
+      const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - got.size()));
+      if (n > 0) got.insert(got.end(), buffer, buffer + n);
+    }
+    return got;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slaveName_;
+};
+
+LineSettings Line921600() {
+  LineSettings s;
+  s.baudRate = 921600;
+  s.byteSize = 8;
+  s.parity = Parity::kNone;
+  s.stopBits = StopBits::kOne;
+  s.binary = true;
+  s.dtrControl = LineControl::kEnable;
+  s.rtsControl = LineControl::kEnable;
+  return s;
+}
+
+// Every byte a cooked terminal would act on: NUL, ^C, ^D, LF, CR, XON, XOFF, DEL, 0xFF.
+Bytes AwkwardBytes(std::size_t count) {
+  const uint8_t special[] = {0x00, 0x03, 0x04, 0x0A, 0x0D, 0x11, 0x13, 0x1A, 0x7F, 0xFF};
+  Bytes b;
+  for (std::size_t i = 0; i < count; ++i) {
+    b.push_back(i % 2 == 0 ? special[(i / 2) % std::size(special)] : static_cast<uint8_t>(i * 7));
+  }
+  return b;
+}
+
+// Polls the port, as the program does, until at least expected bytes wait.
+QueueStatus WaitForInQueue(ISerialPort& port, uint32_t expected) {
+  QueueStatus status;
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  do {
+    EXPECT_TRUE(port.QueryStatus(status).ok());
+    if (status.inQueue >= expected) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return status;
+}
+
+int OpenFdCount() {
+  int count = 0;
+  if (DIR* dir = ::opendir("/proc/self/fd")) {
+    while (::readdir(dir) != nullptr) ++count;
+    ::closedir(dir);
+  }
+  return count;
+}
+
+class PosixSerialTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty_.ok()) << "no pseudo-terminal available, errno " << errno;
+  }
+
+  std::unique_ptr<ISerialPort> OpenPort() {
+    PortError error;
+    auto port = backend_->Open(pty_.slaveName(), error);
+    EXPECT_TRUE(error.ok()) << error.message;
+    return port;
+  }
+
+  std::unique_ptr<ISerialPort> OpenRaw() {
+    auto port = OpenPort();
+    if (port) {
+      const PortError e = port->SetSettings(Line921600());
+      EXPECT_TRUE(e.ok()) << e.message;
+    }
+    return port;
+  }
+
+  PtyPair pty_;
+  std::unique_ptr<ISerialBackend> backend_ = MakePosixSerialBackend();
+};
+
+TEST_F(PosixSerialTest, SettingsBecomeRaw8N1At921600) {
+  auto port = OpenPort();
+  ASSERT_TRUE(port);
+  EXPECT_EQ(port->Name(), pty_.slaveName());
+
+  LineSettings before;
+  ASSERT_TRUE(port->GetSettings(before).ok());
+  EXPECT_FALSE(before.binary) << "a fresh pseudo-terminal edits lines";
+
+  const PortError set = port->SetSettings(Line921600());
+  ASSERT_TRUE(set.ok()) << set.message;
+
+  LineSettings got;
+  ASSERT_TRUE(port->GetSettings(got).ok());
+  EXPECT_EQ(got.baudRate, 921600u);
+  EXPECT_EQ(got.byteSize, 8);
+  EXPECT_EQ(got.parity, Parity::kNone);
+  EXPECT_EQ(got.stopBits, StopBits::kOne);
+  EXPECT_TRUE(got.binary);
+
+  // The master side reports the terminal's settings as the kernel holds them.
+  termios tio{};
+  ASSERT_EQ(::tcgetattr(pty_.master(), &tio), 0);
+  EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B921600));
+  EXPECT_EQ(::cfgetispeed(&tio), static_cast<speed_t>(B921600));
+  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_NE(tio.c_cflag & CLOCAL, 0u);
+  EXPECT_NE(tio.c_cflag & CREAD, 0u);
+  EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT | PARMRK), 0u);
+  EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+  EXPECT_EQ(tio.c_cc[VMIN], 0);
+  EXPECT_EQ(tio.c_cc[VTIME], 0);
+}
+
+TEST_F(PosixSerialTest, StandardBaudRatesRoundTrip) {
+  auto port = OpenPort();
+  ASSERT_TRUE(port);
+  for (const uint32_t rate : {9600u, 19200u, 38400u, 57600u, 115200u, 230400u, 460800u, 921600u}) {
+    LineSettings s = Line921600();
+    s.baudRate = rate;
+    const PortError e = port->SetSettings(s);
+    EXPECT_TRUE(e.ok()) << rate << ": " << e.message;
+    LineSettings got;
+    ASSERT_TRUE(port->GetSettings(got).ok());
+    EXPECT_EQ(got.baudRate, rate);
+  }
+}
+
+// A pseudo-terminal holds only 8-bit characters without parity (the translation itself is
+// checked against termios records in termios_settings_test). Whatever the port does, a
+// format is either taken and read back, or refused with the line left as it was.
+TEST_F(PosixSerialTest, EveryFormatIsTakenWholeOrRefusedWhole) {
+  struct Format {
+    uint8_t byteSize;
+    Parity parity;
+    StopBits stopBits;
+    bool ptyTakesIt;
+  };
+  const Format formats[] = {
+      {8, Parity::kNone, StopBits::kOne, true},   {8, Parity::kNone, StopBits::kTwo, true},
+      {7, Parity::kEven, StopBits::kOne, false},  {7, Parity::kOdd, StopBits::kTwo, false},
+      {8, Parity::kEven, StopBits::kOne, false},  {8, Parity::kMark, StopBits::kOne, false},
+      {8, Parity::kSpace, StopBits::kTwo, false}, {6, Parity::kNone, StopBits::kOne, false},
+      {5, Parity::kNone, StopBits::kOnePointFive, false},
+  };
+  auto port = OpenRaw();
+  ASSERT_TRUE(port);
+  for (const Format& f : formats) {
+    const std::string what = std::to_string(f.byteSize) + "/" +
+                             std::to_string(static_cast<int>(f.parity)) + "/" +
+                             std::to_string(static_cast<int>(f.stopBits));
+    LineSettings before;
+    ASSERT_TRUE(port->GetSettings(before).ok());
+    LineSettings s = Line921600();
+    s.baudRate = 115200;
+    s.byteSize = f.byteSize;
+    s.parity = f.parity;
+    s.stopBits = f.stopBits;
+    const PortError e = port->SetSettings(s);
+    LineSettings got;
+    ASSERT_TRUE(port->GetSettings(got).ok());
+    if (e.ok()) {
+      EXPECT_EQ(got.baudRate, 115200u) << what;
+      EXPECT_EQ(got.byteSize, f.byteSize) << what;
+      EXPECT_EQ(got.parity, f.parity) << what;
+      EXPECT_EQ(got.stopBits, f.stopBits) << what;
+      EXPECT_TRUE(got.binary) << what;
+    } else {
+      EXPECT_FALSE(f.ptyTakesIt) << what << ": " << e.message;
+      EXPECT_EQ(e.kind, PortErrorKind::kInvalidArgument) << what << ": " << e.message;
+      EXPECT_NE(e.message.find(pty_.slaveName()), std::string::npos) << e.message;
+      EXPECT_EQ(got.baudRate, before.baudRate) << what;
+      EXPECT_EQ(got.byteSize, before.byteSize) << what;
+      EXPECT_EQ(got.parity, before.parity) << what;
+      EXPECT_EQ(got.stopBits, before.stopBits) << what;
+    }
+  }
+}
+
+TEST_F(PosixSerialTest, RefusedSettingsLeaveTheLineAsItWas) {
+  auto port = OpenRaw();
+  ASSERT_TRUE(port);
+  LineSettings before;
+  ASSERT_TRUE(port->GetSettings(before).ok());
+
+  struct Bad {
+    const char* what;
+    uint32_t baudRate;
+    uint8_t byteSize;
+    StopBits stopBits;
+  };
+  const Bad cases[] = {
+      {"baud rate not in the table", 12345, 8, StopBits::kOne},
+      {"baud rate zero", 0, 8, StopBits::kOne},
+      {"nine data bits", 9600, 9, StopBits::kOne},
+      {"four data bits", 9600, 4, StopBits::kOne},
+      {"1.5 stop bits with 8 data bits", 9600, 8, StopBits::kOnePointFive},
+      {"2 stop bits with 5 data bits", 9600, 5, StopBits::kTwo},
+  };
+  for (const Bad& c : cases) {
+    LineSettings s = Line921600();
+    s.baudRate = c.baudRate;
+    s.byteSize = c.byteSize;
+    s.stopBits = c.stopBits;
+    const PortError e = port->SetSettings(s);
+    EXPECT_EQ(e.kind, PortErrorKind::kInvalidArgument) << c.what;
+    EXPECT_NE(e.message.find(pty_.slaveName()), std::string::npos) << e.message;
+    LineSettings after;
+    ASSERT_TRUE(port->GetSettings(after).ok());
+    EXPECT_EQ(after.baudRate, before.baudRate) << c.what;
+    EXPECT_EQ(after.byteSize, before.byteSize) << c.what;
+    EXPECT_EQ(after.stopBits, before.stopBits) << c.what;
+  }
+}
+
+TEST_F(PosixSerialTest, DtrAndRtsOnAPseudoTerminalAreNotAnError) {
+  auto port = OpenPort();
+  ASSERT_TRUE(port);
+  for (const LineControl control : {LineControl::kEnable, LineControl::kDisable, LineControl::kEnable}) {
+    LineSettings s = Line921600();
+    s.dtrControl = control;
+    s.rtsControl = control;
+    const PortError e = port->SetSettings(s);
+    EXPECT_TRUE(e.ok()) << e.message;
+    LineSettings got;
+    ASSERT_TRUE(port->GetSettings(got).ok());
+    EXPECT_EQ(got.dtrControl, control);
+    EXPECT_EQ(got.rtsControl, control);
+  }
+}
+
+TEST_F(PosixSerialTest, BytesFromTheDeviceAreCountedThenRead) {
+  auto port = OpenRaw();
+  ASSERT_TRUE(port);
+
+  QueueStatus status;
+  ASSERT_TRUE(port->QueryStatus(status).ok());
+  EXPECT_EQ(status.inQueue, 0u);
+
+  const Bytes reply = AwkwardBytes(39);
+  pty_.Send(reply);
+  status = WaitForInQueue(*port, 39);
+  ASSERT_EQ(status.inQueue, 39u);
+
+  // A read takes at most what it is asked for, and the rest stays counted.
+  Bytes got(64, 0xEE);
+  PortError error = ErrorFromErrno(EIO, "stale", "");
+  ASSERT_EQ(port->Read(got.data(), 10, &error), 10u);
+  EXPECT_TRUE(error.ok()) << error.message;
+  ASSERT_TRUE(port->QueryStatus(status).ok());
+  EXPECT_EQ(status.inQueue, 29u);
+  ASSERT_EQ(port->Read(got.data() + 10, got.size() - 10), 29u);
+  got.resize(39);
+  EXPECT_EQ(got, reply);
+
+  // Nothing waiting: a read returns at once with nothing, and that is not an error.
+  uint8_t byte = 0;
+  error = ErrorFromErrno(EIO, "stale", "");
+  EXPECT_EQ(port->Read(&byte, 1, &error), 0u);
+  EXPECT_TRUE(error.ok()) << error.message;
+  ASSERT_TRUE(port->QueryStatus(status).ok());
+  EXPECT_EQ(status.inQueue, 0u);
+}
+
+TEST_F(PosixSerialTest, WrittenBytesReachTheDeviceUnchanged) {
+  auto port = OpenRaw();
+  ASSERT_TRUE(port);
+
+  const Bytes frame = {0x01, 0x64, 0x00, 0x0A, 0x0D, 0x0A, 0xF0, 0x05};
+  PortError error = ErrorFromErrno(EIO, "stale", "");
+  EXPECT_EQ(port->Write(frame.data(), frame.size(), &error), frame.size());
+  EXPECT_TRUE(error.ok()) << error.message;
+  EXPECT_EQ(pty_.Receive(frame.size()), frame);
+
+  // A page-sized burst goes through whole as well.
+  const Bytes burst = AwkwardBytes(3000);
+  EXPECT_EQ(port->Write(burst.data(), burst.size()), burst.size());
+  EXPECT_EQ(pty_.Receive(burst.size()), burst);
+
+  // A raw line echoes nothing back to the device (a terminal echoes as it takes input in).
+  pty_.Send(frame);
+  ASSERT_EQ(WaitForInQueue(*port, frame.size()).inQueue, frame.size());
+  EXPECT_EQ(pty_.Drain(), Bytes{});
+}
+
+TEST_F(PosixSerialTest, WriteAfterTheDeviceHungUpReportsAnError) {
+  auto port = OpenRaw();
+  ASSERT_TRUE(port);
+  pty_.CloseMaster();
+  const Bytes frame = {0x01, 0x04, 0x00, 0x00};
+  PortError error;
+  EXPECT_EQ(port->Write(frame.data(), frame.size(), &error), 0u);
+  EXPECT_FALSE(error.ok());
+  EXPECT_NE(error.message.find(pty_.slaveName()), std::string::npos) << error.message;
+}
+
+TEST_F(PosixSerialTest, SecondOpenIsBusyUntilTheFirstCloses) {
+  auto first = OpenRaw();
+  ASSERT_TRUE(first);
+
+  PortError error;
+  auto second = backend_->Open(pty_.slaveName(), error);
+  EXPECT_FALSE(second);
+  EXPECT_EQ(error.kind, PortErrorKind::kBusy) << error.message;
+  EXPECT_NE(error.message.find(pty_.slaveName()), std::string::npos) << error.message;
+
+  // The refused open left the first one working.
+  const Bytes frame = {0x01, 0x04};
+  EXPECT_EQ(first->Write(frame.data(), frame.size()), frame.size());
+  EXPECT_EQ(pty_.Receive(frame.size()), frame);
+
+  first.reset();
+  auto third = backend_->Open(pty_.slaveName(), error);
+  EXPECT_TRUE(third) << error.message;
+  EXPECT_TRUE(error.ok());
+}
+
+#ifdef TIOCGEXCL
+// The terminal's exclusive flag keeps other programs out (except root, which the lock keeps
+// out), and must not outlive the port: the master side keeps the terminal alive.
+TEST_F(PosixSerialTest, ExclusiveFlagIsHeldWhileOpenAndClearedOnClose) {
+  // Without the backend: a plain open, as another program would do it.
+  const auto plainOpen = [&] {
+    return ::open(pty_.slaveName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  };
+  const auto exclusive = [](int fd) {
+    int flag = -1;
+    EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &flag), 0);
+    return flag;
+  };
+
+  auto port = OpenRaw();
+  ASSERT_TRUE(port);
+  PortError busy;
+  EXPECT_FALSE(backend_->Open(pty_.slaveName(), busy));  // must not clear the flag either
+  int fd = plainOpen();
+  if (fd >= 0) {  // root passes TIOCEXCL
+    EXPECT_EQ(exclusive(fd), 1);
+    ::close(fd);
+  } else {
+    EXPECT_EQ(errno, EBUSY);
+  }
+
+  port.reset();
+  fd = plainOpen();
+  ASSERT_GE(fd, 0) << "errno " << errno;
+  EXPECT_EQ(exclusive(fd), 0);
+  ::close(fd);
+}
+#endif
+
+TEST_F(PosixSerialTest, MissingPortIsNotFound) {
+  const std::string name = "/dev/zentrova-test-no-such-port";
+  PortError error;
+  EXPECT_FALSE(backend_->Open(name, error));
+  EXPECT_EQ(error.kind, PortErrorKind::kNotFound);
+  EXPECT_EQ(error.code, ENOENT);
+  EXPECT_EQ(error.message, "open " + name + ": No such file or directory");
+}
+
+TEST_F(PosixSerialTest, NonTerminalsAreRefused) {
+  char path[] = "/tmp/zentrova-serial-test-XXXXXX";
+  const int fd = ::mkstemp(path);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+
+  for (const std::string& name : {std::string("/dev/null"), std::string(path), std::string()}) {
+    PortError error;
+    EXPECT_FALSE(backend_->Open(name, error)) << name;
+    EXPECT_EQ(error.kind, PortErrorKind::kInvalidArgument) << "'" << name << "': " << error.message;
+    EXPECT_NE(error.message.find(name), std::string::npos) << error.message;
+  }
+  ::unlink(path);
+}
+
+TEST_F(PosixSerialTest, OpenAndCloseForEveryExchange) {
+  const int fdsBefore = OpenFdCount();
+  for (int i = 0; i < 200; ++i) {
+    auto port = OpenRaw();
+    ASSERT_TRUE(port) << "open " << i;
+    const Bytes request = {0x01, 0x04, static_cast<uint8_t>(i)};
+    ASSERT_EQ(port->Write(request.data(), request.size()), request.size());
+    ASSERT_EQ(pty_.Receive(request.size()), request) << "exchange " << i;
+    const Bytes reply = {0x01, 0x04, static_cast<uint8_t>(255 - i), 0x0A};
+    pty_.Send(reply);
+    ASSERT_EQ(WaitForInQueue(*port, reply.size()).inQueue, reply.size()) << "exchange " << i;
+    Bytes got(reply.size());
+    ASSERT_EQ(port->Read(got.data(), got.size()), reply.size());
+    ASSERT_EQ(got, reply) << "exchange " << i;
+  }
+  EXPECT_EQ(OpenFdCount(), fdsBefore) << "descriptors leaked";
+}
+
+}  // namespace
+}  // namespace zv

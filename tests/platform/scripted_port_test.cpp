@@ -1,0 +1,329 @@
+#include <atomic>
+#include <cerrno>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/scripted_port.h"
+
+namespace zv {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Sequence(std::size_t count, uint8_t first) {
+  Bytes b(count);
+  for (std::size_t i = 0; i < count; ++i) b[i] = static_cast<uint8_t>(first + i);
+  return b;
+}
+
+class ScriptedPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override { device_ = backend_.AddDevice("COM3"); }
+
+  std::unique_ptr<ISerialPort> Open() {
+    PortError error;
+    auto port = backend_.Open("COM3", error);
+    EXPECT_TRUE(error.ok()) << error.message;
+    return port;
+  }
+
+  static uint32_t Poll(ISerialPort& port) {
+    QueueStatus status;
+    EXPECT_TRUE(port.QueryStatus(status).ok());
+    return status.inQueue;
+  }
+
+  static Bytes ReadAll(ISerialPort& port, std::size_t max = 4096) {
+    Bytes b(max);
+    PortError error;
+    b.resize(port.Read(b.data(), b.size(), &error));
+    EXPECT_TRUE(error.ok());
+    return b;
+  }
+
+  static void Send(ISerialPort& port, const Bytes& frame) {
+    PortError error;
+    EXPECT_EQ(port.Write(frame.data(), frame.size(), &error), frame.size());
+    EXPECT_TRUE(error.ok());
+  }
+
+  ScriptedSerialBackend backend_;
+  std::shared_ptr<ScriptedDevice> device_;
+};
+
+TEST_F(ScriptedPortTest, ReplyArrivesPollByPollOnItsSchedule) {
+  const Bytes reply = Sequence(39, 0x40);
+  device_->QueueReply({reply, {10, 25, 39, 39}});
+  auto port = Open();
+  ASSERT_TRUE(port);
+
+  const Bytes request = {0x01, 0x04, 0x00, 0x00, 0x00, 0x0A, 0x70, 0x0D};
+  Send(*port, request);
+  EXPECT_EQ(device_->Written(), std::vector<Bytes>{request});
+  EXPECT_EQ(device_->PollCount(), 0);
+
+  std::vector<uint32_t> seen;
+  for (int i = 0; i < 4; ++i) seen.push_back(Poll(*port));
+  EXPECT_EQ(seen, (std::vector<uint32_t>{10, 25, 39, 39}));
+  EXPECT_EQ(device_->PollCount(), 4);
+  EXPECT_EQ(ReadAll(*port), reply);
+  EXPECT_EQ(Poll(*port), 0u);
+  EXPECT_EQ(device_->PollCount(), 5);
+}
+
+TEST_F(ScriptedPortTest, ArrivalTableEdges) {
+  struct Case {
+    const char* what;
+    std::vector<std::size_t> arrival;
+    std::vector<uint32_t> polls;  // bytes waiting at each poll, nothing read
+  };
+  const Case cases[] = {
+      {"empty list: all at the first poll", {}, {20, 20}},
+      {"past the end of the list: all", {5}, {5, 20, 20}},
+      {"silence before the first byte", {0, 0, 7}, {0, 0, 7, 20}},
+      {"more than the reply holds: the reply", {50}, {20, 20}},
+      {"a smaller count later does not take bytes back", {12, 3}, {12, 12, 20}},
+  };
+  for (const Case& c : cases) {
+    ScriptedSerialBackend backend;
+    auto device = backend.AddDevice("COM9");
+    device->QueueReply({Sequence(20, 0), c.arrival});
+    PortError error;
+    auto port = backend.Open("COM9", error);
+    ASSERT_TRUE(port);
+    Send(*port, {0x01});
+    std::vector<uint32_t> seen;
+    for (std::size_t i = 0; i < c.polls.size(); ++i) seen.push_back(Poll(*port));
+    EXPECT_EQ(seen, c.polls) << c.what;
+  }
+}
+
+TEST_F(ScriptedPortTest, ReadsTakeOnlyArrivedBytesInOrder) {
+  const Bytes reply = Sequence(39, 0);
+  device_->QueueReply({reply, {10, 25, 39}});
+  auto port = Open();
+  ASSERT_TRUE(port);
+  Send(*port, {0x01, 0x04});
+
+  uint8_t nothing = 0;
+  EXPECT_EQ(port->Read(&nothing, 1), 0u) << "nothing has arrived before the first poll";
+
+  EXPECT_EQ(Poll(*port), 10u);
+  Bytes got = ReadAll(*port, 4);
+  EXPECT_EQ(Poll(*port), 21u);  // 25 arrived, 4 read
+  const Bytes more = ReadAll(*port);
+  EXPECT_EQ(more.size(), 21u);
+  got.insert(got.end(), more.begin(), more.end());
+  EXPECT_EQ(Poll(*port), 14u);
+  const Bytes rest = ReadAll(*port);
+  got.insert(got.end(), rest.begin(), rest.end());
+  EXPECT_EQ(got, reply);
+}
+
+TEST_F(ScriptedPortTest, ResponderAnswersEachFrameOrStaysSilent) {
+  device_->SetResponder([](const Bytes& request) {
+    ScriptedReply r;
+    if (request.size() > 1 && request[1] == 0x04) r.bytes = {request[0], 0x04, 0x02, 0x12, 0x34};
+    return r;  // anything else: no answer
+  });
+  auto port = Open();
+  ASSERT_TRUE(port);
+
+  Send(*port, {0x07, 0x04});
+  EXPECT_EQ(Poll(*port), 5u);
+  EXPECT_EQ(ReadAll(*port), (Bytes{0x07, 0x04, 0x02, 0x12, 0x34}));
+
+  Send(*port, {0x01, 0x99});
+  EXPECT_EQ(Poll(*port), 0u);
+  EXPECT_EQ(Poll(*port), 0u);
+
+  EXPECT_EQ(device_->Written(), (std::vector<Bytes>{{0x07, 0x04}, {0x01, 0x99}}));
+}
+
+TEST_F(ScriptedPortTest, QueuedRepliesGoFirstInOrderThenResponderThenSilence) {
+  device_->QueueReply({{0xA1}, {}});
+  device_->QueueReply({{0xA2, 0xA2}, {}});
+  auto port = Open();
+  ASSERT_TRUE(port);
+
+  Send(*port, {0x01});
+  EXPECT_EQ(Poll(*port), 1u);
+  EXPECT_EQ(ReadAll(*port), Bytes{0xA1});
+
+  // Set after queueing: the queue still wins while it lasts.
+  device_->SetResponder([](const Bytes&) { return ScriptedReply{{0xB0, 0xB1, 0xB2}, {}}; });
+  Send(*port, {0x02});
+  EXPECT_EQ(Poll(*port), 2u);
+  EXPECT_EQ(ReadAll(*port), (Bytes{0xA2, 0xA2}));
+
+  Send(*port, {0x03});
+  EXPECT_EQ(Poll(*port), 3u);
+  EXPECT_EQ(ReadAll(*port), (Bytes{0xB0, 0xB1, 0xB2}));
+
+  device_->SetResponder(nullptr);
+  Send(*port, {0x04});
+  EXPECT_EQ(Poll(*port), 0u);
+  EXPECT_EQ(device_->Written().size(), 4u);
+}
+
+TEST_F(ScriptedPortTest, UnreadBytesOfAnEarlierReplyWaitAheadOfTheNewOne) {
+  device_->QueueReply({{0x11, 0x12, 0x13, 0x14, 0x15}, {}});
+  device_->QueueReply({{0x21, 0x22, 0x23}, {0, 3}});
+  auto port = Open();
+  ASSERT_TRUE(port);
+
+  Send(*port, {0x01});
+  EXPECT_EQ(Poll(*port), 5u);
+  EXPECT_EQ(ReadAll(*port, 2), (Bytes{0x11, 0x12}));
+
+  Send(*port, {0x02});
+  EXPECT_EQ(Poll(*port), 3u) << "the left-over is there at once";
+  EXPECT_EQ(Poll(*port), 6u);
+  EXPECT_EQ(ReadAll(*port), (Bytes{0x13, 0x14, 0x15, 0x21, 0x22, 0x23}));
+}
+
+TEST_F(ScriptedPortTest, AReplyStillArrivingWhenTheNextFrameIsWrittenArrivesWhole) {
+  device_->QueueReply({Sequence(8, 0x10), {2}});
+  device_->QueueReply({{0xEE}, {}});
+  auto port = Open();
+  ASSERT_TRUE(port);
+
+  Send(*port, {0x01});
+  EXPECT_EQ(Poll(*port), 2u);
+  Send(*port, {0x02});  // the program gave up on the first reply without reading
+  EXPECT_EQ(Poll(*port), 9u);
+  Bytes expected = Sequence(8, 0x10);
+  expected.push_back(0xEE);
+  EXPECT_EQ(ReadAll(*port), expected);
+}
+
+TEST_F(ScriptedPortTest, ReopeningStartsWithAnEmptyInputQueue) {
+  device_->QueueReply({{0x01, 0x02, 0x03}, {}});
+  auto port = Open();
+  ASSERT_TRUE(port);
+  Send(*port, {0x01});
+  EXPECT_EQ(Poll(*port), 3u);
+  port.reset();
+
+  port = Open();
+  ASSERT_TRUE(port);
+  EXPECT_EQ(Poll(*port), 0u);
+  EXPECT_EQ(ReadAll(*port), Bytes{});
+}
+
+TEST_F(ScriptedPortTest, SettingsAreRecordedAndReadBack) {
+  auto port = Open();
+  ASSERT_TRUE(port);
+  LineSettings s;
+  s.baudRate = 921600;
+  s.byteSize = 8;
+  s.dtrControl = LineControl::kEnable;
+  s.rtsControl = LineControl::kEnable;
+  s.parity = Parity::kEven;
+  ASSERT_TRUE(port->SetSettings(s).ok());
+
+  const LineSettings recorded = device_->Settings();
+  EXPECT_EQ(recorded.baudRate, 921600u);
+  EXPECT_EQ(recorded.parity, Parity::kEven);
+  EXPECT_EQ(recorded.dtrControl, LineControl::kEnable);
+  EXPECT_EQ(recorded.rtsControl, LineControl::kEnable);
+  LineSettings got;
+  ASSERT_TRUE(port->GetSettings(got).ok());
+  EXPECT_EQ(got.baudRate, 921600u);
+  EXPECT_EQ(got.parity, Parity::kEven);
+}
+
+TEST_F(ScriptedPortTest, SecondOpenIsBusyUntilTheFirstCloses) {
+  auto first = Open();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->Name(), "COM3");
+  EXPECT_TRUE(device_->IsOpen());
+
+  PortError error;
+  EXPECT_FALSE(backend_.Open("COM3", error));
+  EXPECT_EQ(error.kind, PortErrorKind::kBusy);
+  EXPECT_NE(error.message.find("COM3"), std::string::npos) << error.message;
+  EXPECT_TRUE(device_->IsOpen()) << "the refused open must not close the first";
+
+  first.reset();
+  EXPECT_FALSE(device_->IsOpen());
+  auto again = backend_.Open("COM3", error);
+  EXPECT_TRUE(again);
+  EXPECT_TRUE(error.ok());
+  EXPECT_EQ(device_->OpenCount(), 2);
+}
+
+TEST_F(ScriptedPortTest, FailOpenReturnsThatErrorUntilLifted) {
+  PortError denied;
+  denied.kind = PortErrorKind::kPermissionDenied;
+  denied.code = EACCES;
+  denied.message = "open COM3: Permission denied";
+  device_->FailOpen(denied);
+
+  PortError error;
+  EXPECT_FALSE(backend_.Open("COM3", error));
+  EXPECT_EQ(error.kind, denied.kind);
+  EXPECT_EQ(error.code, denied.code);
+  EXPECT_EQ(error.message, denied.message);
+  EXPECT_FALSE(device_->IsOpen());
+  EXPECT_EQ(device_->OpenCount(), 0);
+
+  device_->FailOpen(PortError{});
+  EXPECT_TRUE(backend_.Open("COM3", error));
+  EXPECT_EQ(device_->OpenCount(), 1);
+}
+
+TEST_F(ScriptedPortTest, UnknownNameIsNotFound) {
+  PortError error;
+  EXPECT_FALSE(backend_.Open("COM4", error));
+  EXPECT_EQ(error.kind, PortErrorKind::kNotFound);
+  EXPECT_EQ(error.message, "open COM4: no such port");
+  EXPECT_EQ(backend_.Device("COM4"), nullptr);
+  EXPECT_FALSE(backend_.Open("com3", error)) << "names are used verbatim";
+  EXPECT_EQ(backend_.AddDevice("COM3"), device_) << "one device per name";
+}
+
+TEST_F(ScriptedPortTest, ExchangesFromAWorkerThreadWhileTheTestWatches) {
+  device_->SetResponder([](const Bytes& request) {
+    return ScriptedReply{{request[0], 0x04, 0xAB}, {1, 3}};
+  });
+  constexpr int kExchanges = 300;
+  std::atomic<int> good{0};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (int i = 0; i < kExchanges; ++i) {
+      auto port = Open();
+      if (!port) break;
+      const Bytes request = {static_cast<uint8_t>(i), 0x04};
+      Send(*port, request);
+      uint32_t previous = 0;
+      for (int polls = 0; polls < 10; ++polls) {
+        const uint32_t waiting = Poll(*port);
+        if (waiting != 0 && waiting == previous) {
+          if (ReadAll(*port) == Bytes{static_cast<uint8_t>(i), 0x04, 0xAB}) ++good;
+          break;
+        }
+        previous = waiting;
+      }
+    }
+    done = true;
+  });
+  std::size_t lastSeen = 0;
+  while (!done.load()) {
+    const std::size_t n = device_->Written().size();
+    EXPECT_GE(n, lastSeen);
+    lastSeen = n;
+    (void)device_->PollCount();
+    (void)device_->IsOpen();
+    std::this_thread::yield();
+  }
+  worker.join();
+  EXPECT_EQ(good.load(), kExchanges);
+  EXPECT_EQ(device_->Written().size(), static_cast<std::size_t>(kExchanges));
+  EXPECT_EQ(device_->OpenCount(), kExchanges);
+}
+
+}  // namespace
+}  // namespace zv
