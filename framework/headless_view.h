@@ -1,0 +1,64 @@
+// A view with no screen, for tests and command-line front ends: it keeps a copy of what it
+// was shown, records every modal request, and answers from a script.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/view.h"
+
+namespace zfw {
+
+class HeadlessView final : public IView {
+ public:
+  // Answers for the next message boxes, in order. With none queued, a box is answered with
+  // its default button (Cancel for MB_DEFBUTTON2 on OK/Cancel, else OK).
+  void QueueMessageBoxAnswer(int answer);
+  // Answers for the next file dialogs, in order: a path, or nothing for Cancel. With none
+  // queued, a file dialog is cancelled.
+  void QueueFileDialogAnswer(std::optional<std::string> path);
+
+  std::vector<MessageBoxRequest> MessageBoxes() const;
+  std::vector<FileDialogRequest> FileDialogs() const;
+  void ClearRecords();
+
+  // What the view was last told about a control, and where the focus is.
+  std::optional<ControlState> Shown(int id) const;
+  int ShownFocus() const;
+  bool Visible() const;
+  HICON Icon() const;
+  std::string Title() const;
+  // The person's input, sent through the sink the window gave in Show().
+  void Input(const InputEvent& event);
+
+  void Show(const DialogTemplate& tmpl, const std::vector<ControlState>& controls, HICON icon,
+            InputSink sink) override;
+  void Hide() override;
+  int MessageBox(const MessageBoxRequest& request) override;
+  std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+  void OnControlChanged(const ControlState& state) override;
+  void OnFocusChanged(int id) override;
+  void OnSelectAll(int id) override;
+
+  std::vector<int> SelectAllRequests() const;
+
+ private:
+  mutable std::mutex mu_;
+  std::deque<int> boxAnswers_;
+  std::deque<std::optional<std::string>> fileAnswers_;
+  std::vector<MessageBoxRequest> boxes_;
+  std::vector<FileDialogRequest> files_;
+  std::map<int, ControlState> shown_;
+  std::vector<int> selectAll_;
+  int focus_ = 0;
+  bool visible_ = false;
+  HICON icon_ = 0;
+  std::string title_;
+  InputSink sink_;
+};
+
+}  // namespace zfw
