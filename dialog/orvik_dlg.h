@@ -1,0 +1,186 @@
+// COrvikDlg: the program's only window and the owner of all of its state. Its handlers live
+// beside the subsystem they belong to (link/, decode/, memory/) as parts of this one class.
+//
+// Threads: every member is owned by the window thread, which runs every handler, tick and
+// exchange, one at a time. Members that another thread may touch say so where declared.
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "dialog/resource.h"
+#include "framework/bytearray.h"
+#include "framework/cstring.h"
+#include "framework/msgmap.h"
+#include "framework/wnd.h"
+#include "link/port_types.h"
+#include "platform/serial_port.h"
+
+// A status text or message in both languages, picked by m_nLanguage when it is shown.
+struct Bilingual {
+  const char* ru;
+  const char* en;
+};
+
+// The wait variants of a request/reply exchange.
+struct WaitVariant {
+  UINT delayMs;        // pause before each poll
+  int limit;           // polls that count before giving up
+  int successMark;     // the counter value that means "reply read"; not below limit
+  bool countChanged;   // whether a poll that sees a changed non-zero count counts
+};
+
+class COrvikDlg : public CDialogEx {
+ public:
+  enum { IDD = IDD_ORVIK_DIALOG };
+
+  explicit COrvikDlg(CWnd* pParent = nullptr);
+  ~COrvikDlg() override;
+
+  // ---- state, in declaration order ----
+  HICON m_hIcon;
+  DCB m_dcb;
+  HANDLE m_hPort;  // the open port; null when closed
+  const char* m_pszPortName;
+  CString m_strPortName;
+  OVERLAPPED m_ovWrite;
+  OVERLAPPED m_ovRead;
+  CByteArray m_txFrame;
+  CByteArray m_rxFrame;
+  DWORD m_dwBytesWritten;
+  DWORD m_dwCommErrors;
+  int m_nReadCount;
+  DWORD m_dwBytesRead;
+  BYTE m_rxByte;
+  COMSTAT m_comStat;
+  int m_nPrevInQueue;
+  int m_nInQueue;
+  CComboBox m_portCombo;
+  CString m_strDateTime;
+  CString m_strCurrent;
+  CString m_strVoltage;
+  CString m_strCapacity;
+  CString m_strStatus;
+  int m_nPollPeriodMs;
+  UINT m_nDevShuntMv;
+  UINT m_nDevShuntA;
+  UINT m_nNominalVoltage;
+  int m_bReceiveData;
+  int m_nDeviceVersion;
+  std::FILE* m_hDumpFile;
+  CString m_strDumpPath;
+  CString m_strDumpLine;
+  int m_nDumpLineLen;
+  std::FILE* m_hRecordFile;
+  CString m_strRecordPath;
+  CString m_strRecordLine;
+  int m_nRecordLineLen;
+  int m_nMemAddress;
+  int m_nConfigWord;
+  int m_nEventBits;
+  int m_nClockYear;
+  int m_nClockMonth;
+  int m_nClockDay;
+  int m_nClockHour;
+  int m_nClockMinute;
+  int m_nClockSecond;
+  float m_fRecordPeriod;
+  int m_bEventRecord;
+  CString m_strPower;
+  CButton m_btnRecord;
+  int m_bRecording;
+  int m_nRecordPollMs;
+  CProgressCtrl m_progress;
+  int m_nProgressCount;
+  CString m_strDeviceName;
+  CString m_strDeviceInfo;
+  int m_nSerialNumber;
+  CString m_strCapPort;
+  CString m_strCapMemory;
+  CString m_strCapMeasurements;
+  CString m_strCapVoltage;
+  CString m_strCapCurrent;
+  CString m_strCapCapacity;
+  CString m_strCapPower;
+  CString m_strCapDateTime;
+  CString m_strCapConfiguration;
+  CString m_strCapNominalVoltage;
+  CString m_strCapRecordPeriod;
+  CString m_strCapEventRecord;
+  CString m_strCapRecordToFile;
+  CString m_strCapPollPeriod;
+  CButton m_btnErase;
+  CButton m_btnReceive;
+  CButton m_btnSyncClock;
+  CButton m_btnSetConfig;
+  CButton m_btnLanguage;
+  int m_nLanguage;
+  CString m_strCapShuntMillivolts;
+  CString m_strCapShuntAmps;
+  CString m_strCapShunt;
+  std::unique_ptr<std::thread> m_pDownloadThread;
+  std::atomic<int> m_bWorkerActive;  // shared with the download worker
+  std::atomic<int> m_bReadPages;     // shared with the download worker
+  UINT m_nShuntMillivolts;
+  UINT m_nShuntAmps;
+  CEdit m_editShuntAmps;
+  CEdit m_editShuntMillivolts;
+  int m_nEnterTarget;
+
+  // ---- main window (dialog/) ----
+  BOOL OnInitDialog() override;
+  void OnOK() override;
+  void DoDataExchange(CDataExchange* pDX) override;
+  void OnPaint();
+  HICON OnQueryDragIcon();
+  void OnEnSetfocusRecordPeriod();
+  void OnEnSetfocusPollPeriod();
+  void ApplyRecordPeriod();
+  void EnumeratePorts();
+  // Sets the captions of the language m_nLanguage names.
+  void SetCaptions();
+  void OnBnClickedLanguage();
+
+  // Picks the text of the current language; false (and nothing set) for any other flag.
+  bool PickText(const Bilingual& text, CString& out) const;
+  // Shows a status text in the current language; any other flag leaves the status line.
+  void SetStatus(const Bilingual& text);
+
+  // ---- device link (link/) ----
+  WORD Crc16Modbus(const CByteArray& data, int count) const;
+  void OpenPort();
+  void ClosePort();
+  void SendFrame(const CByteArray& frame);
+  DWORD DelayMs(UINT ms);
+  // Collects a reply into m_rxFrame; true when one was read before the variant's limit.
+  bool WaitReply(const WaitVariant& variant);
+  // Bytes waiting at the port, 0 when the query fails (for instance with the port closed).
+  int QueryInQueue();
+  // Reads exactly m_nInQueue waiting bytes into m_rxFrame.
+  void ReadWaitingBytes();
+  // Appends the CRC of the first count bytes of m_txFrame, low byte first.
+  void AppendCrc(int count);
+  void BuildConfigRequest();
+  void BuildMeasurementRequest();
+  void BuildConfigWrite();
+  void BuildClockWrite(int startRegister);
+  void BuildEraseCommand();
+  void BuildPageRequest();
+
+  // The port selection index, -1 when nothing is selected.
+  int PortSelection() const;
+
+ protected:
+  bool OnWndMsg(zfw::Msg msg, int id, const zfw::MsgArgs& args) override;
+};
+
+// The wait variants' constants.
+namespace wait_variants {
+constexpr WaitVariant kConfigRead{5, 200, 210, false};
+constexpr WaitVariant kLivePoll{5, 2000, 2010, false};
+constexpr WaitVariant kConfigWrite{5, 2000, 2010, true};
+constexpr WaitVariant kClockWrite{5, 100, 101, true};
+constexpr WaitVariant kPageRequest{1, 1000, 1010, false};
+}  // namespace wait_variants

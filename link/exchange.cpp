@@ -1,0 +1,66 @@
+// The request/reply exchange: the poll delay and the reply wait with its stability rule.
+#include <cstdint>
+#include <vector>
+
+#include "dialog/orvik_dlg.h"
+
+DWORD COrvikDlg::DelayMs(UINT ms) {
+  // Sleeps on the monotonic clock rather than spinning: same timing, no core burnt. As with a
+  // wrapping tick counter, an end that wraps past the maximum ends the delay at once.
+  zv::IClock& clock = Clock();
+  const uint32_t start = clock.TickCount();
+  const uint32_t end = start + ms;
+  for (;;) {
+    const uint32_t now = clock.TickCount();
+    if (now > end || now < start) break;  // past the end, or the counter wrapped
+    clock.Sleep(static_cast<uint32_t>(static_cast<uint64_t>(end) - now + 1));
+  }
+  return 0;
+}
+
+int COrvikDlg::QueryInQueue() {
+  if (!m_hPort) return 0;
+  zv::QueueStatus status;
+  const zv::PortError error = m_hPort->QueryStatus(status);
+  m_dwCommErrors = 0;
+  m_comStat.cbInQue = status.inQueue;
+  m_comStat.cbOutQue = status.outQueue;
+  return error.ok() ? static_cast<int>(status.inQueue) : 0;
+}
+
+void COrvikDlg::ReadWaitingBytes() {
+  // One read for all the counted bytes; the bytes taken are exactly the counted ones, and
+  // bytes that arrived after the count stay in the port for later.
+  std::vector<uint8_t> buffer(static_cast<std::size_t>(m_nInQueue));
+  std::size_t got = 0;
+  while (m_hPort && got < buffer.size()) {
+    const std::size_t n = m_hPort->Read(buffer.data() + got, buffer.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  m_nReadCount = static_cast<int>(got);
+  m_dwBytesRead = static_cast<DWORD>(got);
+  if (got > 0) m_rxByte = buffer[got - 1];
+  m_rxFrame.Append(buffer.data(), got);
+}
+
+bool COrvikDlg::WaitReply(const WaitVariant& variant) {
+  int counter = 0;
+  m_nPrevInQueue = 0;
+  m_rxFrame.RemoveAll();
+  while (counter < variant.limit) {
+    DelayMs(variant.delayMs);
+    m_nInQueue = QueryInQueue();
+    if (m_nInQueue == 0) {
+      ++counter;
+    } else if (m_nInQueue != m_nPrevInQueue) {
+      // Still arriving: remember the count and look again.
+      m_nPrevInQueue = m_nInQueue;
+      if (variant.countChanged) ++counter;
+    } else {
+      ReadWaitingBytes();
+      counter = variant.successMark;
+    }
+  }
+  return counter >= variant.successMark;
+}

@@ -1,0 +1,58 @@
+// Opening, configuring, writing to and closing the device's port; the frame CRC.
+#include "dialog/orvik_dlg.h"
+#include "framework/environment.h"
+#include "link/crc16.h"
+
+namespace {
+constexpr Bilingual kNoPortSelected{"Не выбран порт", "No port selected"};
+constexpr Bilingual kOpenFailed{"Ошибка открытия порта", "Error opening port"};
+constexpr char kErrorCaption[] = "Error!";
+constexpr uint32_t kBaudRate = 921600;
+}  // namespace
+
+WORD COrvikDlg::Crc16Modbus(const CByteArray& data, int count) const {
+  // Frames are at most 255 bytes: only the count's low byte is used.
+  const int n = count & 0xFF;
+  std::vector<uint8_t> bytes;
+  bytes.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) bytes.push_back(data.GetAt(i));
+  return zv::Crc16ModbusBytes(bytes.data(), bytes.size());
+}
+
+void COrvikDlg::OpenPort() {
+  CString text;
+  if (PortSelection() <= 0) {
+    if (PickText(kNoPortSelected, text)) MessageBox(text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    UpdateData(FALSE);
+    return;
+  }
+  m_ovRead = OVERLAPPED{};
+  m_ovWrite = OVERLAPPED{};
+  zv::PortError error;
+  zv::ISerialBackend* serial = zfw::CurrentEnvironment().serial;
+  m_hPort = serial != nullptr ? serial->Open(m_pszPortName != nullptr ? m_pszPortName : "", error) : nullptr;
+  if (!m_hPort) {
+    KillTimer(1);
+    if (PickText(kOpenFailed, text)) MessageBox(text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    UpdateData(FALSE);
+    m_portCombo.SetCurSel(0);
+    UpdateData(FALSE);
+    return;
+  }
+  // Parity and stop bits stay as the port reports them; the rest is the device's line.
+  m_hPort->GetSettings(m_dcb);
+  m_dcb.byteSize = 8;
+  m_dcb.baudRate = kBaudRate;
+  m_dcb.binary = true;
+  m_dcb.dtrControl = zv::LineControl::kEnable;
+  m_dcb.rtsControl = zv::LineControl::kEnable;
+  m_hPort->SetSettings(m_dcb);
+}
+
+void COrvikDlg::ClosePort() { m_hPort.reset(); }
+
+void COrvikDlg::SendFrame(const CByteArray& frame) {
+  if (!m_hPort) return;
+  const std::size_t length = static_cast<std::size_t>(frame.GetSize()) & 0xFF;
+  m_dwBytesWritten = static_cast<DWORD>(m_hPort->Write(frame.GetData(), length));
+}

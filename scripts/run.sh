@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds, and starts Zentrova. With no USB serial device plugged in,
+# the simulated logger is started first on a pseudo-terminal, linked as /tmp/zentrova-sim.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${ZENTROVA_BUILD_DIR:-$root/build}"
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run: no display (DISPLAY is not set); run this from a desktop session." >&2
+  exit 1
+fi
+
+sim_pid=""
+cleanup() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true; }
+trap cleanup EXIT
+
+if ! compgen -G "/dev/ttyUSB*" >/dev/null && ! compgen -G "/dev/ttyACM*" >/dev/null; then
+  link="${ZENTROVA_SIM_LINK:-/tmp/zentrova-sim}"
+  "$build/sim/zentrova-sim" --link "$link" > "$build/zentrova-sim.port" &
+  sim_pid=$!
+  for _ in $(seq 50); do [ -s "$build/zentrova-sim.port" ] && break; sleep 0.1; done
+  echo "run: no logger plugged in; the simulated logger answers on $(head -n1 "$build/zentrova-sim.port") ($link)"
+fi
+
+"$build/app/zentrova" "$@"

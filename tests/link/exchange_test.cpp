@@ -1,0 +1,202 @@
+// Opening the port and collecting replies, against scripted ports in virtual time.
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <vector>
+
+#include "dialog/resource.h"
+#include "support/dialog_fixture.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Reply(std::size_t size) {
+  Bytes b(size);
+  std::iota(b.begin(), b.end(), uint8_t{1});
+  return b;
+}
+
+class Exchange : public ztest::DialogFixture {
+ protected:
+  void SetUp() override {
+    DialogFixture::SetUp();
+    device = ports.AddDevice("/dev/ttyLOGGER");
+    SelectPort("/dev/ttyLOGGER");
+  }
+  // Opens the port and sends the measurement request, as a live poll does.
+  void Send() {
+    dlg->OpenPort();
+    ASSERT_TRUE(dlg->m_hPort);
+    dlg->BuildMeasurementRequest();
+    dlg->SendFrame(dlg->m_txFrame);
+  }
+  std::shared_ptr<zv::ScriptedDevice> device;
+};
+
+TEST_F(Exchange, OpenConfiguresTheLine) {
+  dlg->OpenPort();
+  ASSERT_TRUE(dlg->m_hPort);
+  const zv::LineSettings s = device->Settings();
+  EXPECT_EQ(s.baudRate, 921600u);
+  EXPECT_EQ(s.byteSize, 8);
+  EXPECT_TRUE(s.binary);
+  EXPECT_EQ(s.dtrControl, zv::LineControl::kEnable);
+  EXPECT_EQ(s.rtsControl, zv::LineControl::kEnable);
+  dlg->ClosePort();
+  EXPECT_FALSE(device->IsOpen());
+}
+
+TEST_F(Exchange, AReplyIsReadAtTheSecondEqualPollNeverTheFirst) {
+  device->QueueReply({Reply(39), {}});
+  Send();
+  EXPECT_EQ(device->Written().back(), (Bytes{0x01, 0x04, 0x00, 0x00, 0x00, 0x11, 0x30, 0x06}));
+  ASSERT_TRUE(dlg->WaitReply(wait_variants::kLivePoll));
+  EXPECT_EQ(device->PollCount(), 2);
+  EXPECT_EQ(dlg->m_rxFrame.Bytes(), Reply(39));
+}
+
+TEST_F(Exchange, AGrowingReplyIsReadWhenTwoPollsAgree) {
+  for (const WaitVariant& v : {wait_variants::kConfigRead, wait_variants::kLivePoll, wait_variants::kConfigWrite,
+                               wait_variants::kClockWrite, wait_variants::kPageRequest}) {
+    device->QueueReply({Reply(39), {10, 25, 39, 39}});
+    Send();
+    ASSERT_TRUE(dlg->WaitReply(v));
+    EXPECT_EQ(device->PollCount(), 4);
+    EXPECT_EQ(dlg->m_rxFrame.GetSize(), 39);
+    dlg->ClosePort();
+  }
+}
+
+TEST_F(Exchange, BytesArrivingAfterTheCountAreLeftForLater) {
+  // Two bursts: the wait takes the first and the second stays in the port.
+  device->QueueReply({Reply(20), {5, 5, 20}});
+  Send();
+  ASSERT_TRUE(dlg->WaitReply(wait_variants::kLivePoll));
+  EXPECT_EQ(dlg->m_rxFrame.GetSize(), 5);
+}
+
+TEST_F(Exchange, ASilentDeviceIsGivenUpAfterExactlyTheLimit) {
+  struct Case {
+    const char* name;
+    WaitVariant variant;
+    int polls;
+  };
+  for (const Case& c : {Case{"configuration read", wait_variants::kConfigRead, 200},
+                        Case{"live poll", wait_variants::kLivePoll, 2000},
+                        Case{"configuration write", wait_variants::kConfigWrite, 2000},
+                        Case{"clock write", wait_variants::kClockWrite, 100},
+                        Case{"page request", wait_variants::kPageRequest, 1000}}) {
+    SCOPED_TRACE(c.name);
+    dlg->m_rxFrame.Add(0x55);  // whatever an earlier exchange left
+    Send();
+    const uint64_t sleptBefore = clock.SleptMs();
+    EXPECT_FALSE(dlg->WaitReply(c.variant));
+    EXPECT_EQ(device->PollCount(), c.polls);
+    EXPECT_TRUE(dlg->m_rxFrame.IsEmpty());
+    // Each poll waits until the tick count has passed the end of its delay.
+    EXPECT_EQ(clock.SleptMs() - sleptBefore, static_cast<uint64_t>(c.polls) * (c.variant.delayMs + 1));
+    dlg->ClosePort();
+  }
+}
+
+TEST_F(Exchange, GrowingPollsCountOnlyWhereTheVariantSaysSo) {
+  // A reply that keeps growing for 150 polls, then settles.
+  std::vector<std::size_t> arrival;
+  for (std::size_t i = 1; i <= 150; ++i) arrival.push_back(i);
+  for (const WaitVariant& v : {wait_variants::kConfigRead, wait_variants::kClockWrite, wait_variants::kConfigWrite}) {
+    device->QueueReply({Reply(150), arrival});
+    Send();
+    const bool got = dlg->WaitReply(v);
+    if (v.countChanged && v.limit < 150) {
+      EXPECT_FALSE(got) << "each growing poll used up one of the " << v.limit;
+      EXPECT_EQ(device->PollCount(), v.limit);
+    } else {
+      EXPECT_TRUE(got);
+      EXPECT_EQ(dlg->m_rxFrame.GetSize(), 150);
+      EXPECT_EQ(device->PollCount(), 151);
+    }
+    dlg->ClosePort();
+  }
+}
+
+TEST_F(Exchange, WithThePortClosedEveryPollFindsNothing) {
+  EXPECT_FALSE(dlg->m_hPort);
+  EXPECT_FALSE(dlg->WaitReply(wait_variants::kClockWrite));
+  EXPECT_EQ(dlg->QueryInQueue(), 0);
+}
+
+TEST_F(Exchange, DelayNearTheTickCounterWrapEndsAtOnce) {
+  clock.SetTick(0xFFFFFFFEu);
+  const uint64_t before = clock.SleptMs();
+  dlg->DelayMs(5);
+  EXPECT_EQ(clock.SleptMs(), before);
+  clock.SetTick(0xFFFFFFF0u);
+  dlg->DelayMs(0xF);  // ends exactly at the counter's maximum: must still end
+  EXPECT_LE(clock.SleptMs() - before, 16u);
+  clock.SetTick(100);
+  dlg->DelayMs(5);
+  EXPECT_EQ(clock.TickCount(), 106u);
+}
+
+// ---- opening failures -------------------------------------------------------------------
+
+struct OpenFailure {
+  const char* name;
+  int language;
+  bool select;       // a port is selected
+  bool exists;       // the port exists
+  bool held;         // another open holds it
+  const char* text;  // the box
+};
+
+class OpenPortFailure : public ztest::DialogFixture, public ::testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(OpenPortFailure, ShowsItsBoxAndLeavesThePortClosed) {
+  const OpenFailure& c = GetParam();
+  std::unique_ptr<zv::ISerialPort> holder;
+  if (c.exists) {
+    ports.AddDevice("/dev/ttyLOGGER");
+    if (c.held) {
+      zv::PortError e;
+      holder = ports.Open("/dev/ttyLOGGER", e);
+      ASSERT_TRUE(holder);
+    }
+  }
+  if (c.select) SelectPort("/dev/ttyLOGGER");
+  dlg->m_nLanguage = c.language;
+  dlg->SetTimer(1, 300);
+
+  dlg->OpenPort();
+
+  EXPECT_FALSE(dlg->m_hPort);
+  const auto boxes = view.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, c.text);
+  EXPECT_EQ(boxes[0].caption, "Error!");
+  EXPECT_EQ(boxes[0].type, 0x30u);
+  EXPECT_EQ(Control(IDC_PORT).curSel, 0) << "the list is back on \"no\"";
+  EXPECT_EQ(Control(IDC_PORT).text, "no");
+  EXPECT_EQ(TimerArmed(1), !c.select) << "a failed open stops the live poll";
+  // The exchange that follows finds nothing waiting and ends on its timeout path.
+  EXPECT_FALSE(dlg->WaitReply(wait_variants::kClockWrite));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, OpenPortFailure,
+    ::testing::Values(OpenFailure{"NoPortRu", 0, false, true, false, "Не выбран порт"},
+                      OpenFailure{"NoPortEn", 1, false, true, false, "No port selected"},
+                      OpenFailure{"MissingRu", 0, true, false, false, "Ошибка открытия порта"},
+                      OpenFailure{"MissingEn", 1, true, false, false, "Error opening port"},
+                      OpenFailure{"HeldRu", 0, true, true, true, "Ошибка открытия порта"},
+                      OpenFailure{"HeldEn", 1, true, true, true, "Error opening port"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Exchange, NoSelectionAtAllCountsAsNoPort) {
+  dlg->m_portCombo.SetCurSel(-1);
+  dlg->OpenPort();
+  ASSERT_EQ(view.MessageBoxes().size(), 1u);
+  EXPECT_EQ(view.MessageBoxes()[0].text, "Не выбран порт");
+}
+
+}  // namespace
