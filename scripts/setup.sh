@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
-  xvfb xauth locales mbpoll
+  xvfb xauth locales mbpoll fonts-dejavu-core
 )
 
 sudo_cmd=()

@@ -1,0 +1,89 @@
+// The Qt view of a dialog window: draws the control model on the GUI thread and turns the
+// person's input into InputEvents for the window thread.
+//
+// Threads: construct and destroy a QtView on the GUI thread, after the QApplication. The
+// IView and IControlObserver methods may be called from any thread (normally the window
+// thread); they copy their arguments and hand them to the GUI thread in call order. The two
+// modal methods block their caller until the GUI thread has an answer; called on the GUI
+// thread itself, they run there directly. The inspection methods below are GUI thread only.
+#pragma once
+
+#include <QIcon>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/view.h"
+
+class QObject;
+class QWidget;
+
+namespace zfw {
+
+namespace qtview_detail {
+class Host;
+}
+
+class QtView : public IView {
+ public:
+  // icons: the window icons by resource id, for Show's icon argument.
+  explicit QtView(std::map<HICON, QIcon> icons = {});
+  ~QtView() override;
+  QtView(const QtView&) = delete;
+  QtView& operator=(const QtView&) = delete;
+
+  // IView.
+  void Show(const DialogTemplate& tmpl, const std::vector<ControlState>& controls, HICON icon,
+            InputSink sink) override;
+  void Hide() override;
+  int MessageBox(const MessageBoxRequest& request) override;
+  std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+
+  // IControlObserver.
+  void OnControlChanged(const ControlState& state) override;
+  void OnFocusChanged(int id) override;
+  void OnSelectAll(int id) override;
+
+  // Answers modal requests without showing a dialog (tests, scripted runs). The answerer runs
+  // on the GUI thread in place of the dialog; an empty function brings the dialog back.
+  // May be called from any thread.
+  using MessageBoxAnswerer = std::function<int(const MessageBoxRequest&)>;
+  using FileDialogAnswerer = std::function<std::optional<std::string>(const FileDialogRequest&)>;
+  void SetModalAnswerer(MessageBoxAnswerer answerer);
+  void SetModalAnswerer(FileDialogAnswerer answerer);
+
+  // GUI thread only. The top-level window built by the last Show (nullptr before the GUI
+  // thread has handled a Show); it stays after Hide, hidden, until the next Show.
+  QWidget* Window() const;
+  // The widget of control id, nullptr when there is none.
+  QWidget* Widget(int id) const;
+  // The dialog font's base units in pixels (average character width, height); (0, 0)
+  // before a Show has been handled.
+  QSize BaseUnits() const;
+  // A rectangle in dialog units converted to pixels with BaseUnits().
+  QRect MapDialogRect(const CRect& dlu) const;
+
+ private:
+  template <typename Fn>
+  void Post(Fn&& fn);
+  template <typename Result, typename Run>
+  Result Ask(Run run, Result refused);
+
+  qtview_detail::Host* host_;  // lives on the GUI thread, owned here
+};
+
+// "\r\n" (and a lone "\r") as Qt's "\n".
+QString QtText(const std::string& text);
+
+// A filter in the "Name|pattern;pattern|Name|pattern||" form as Qt name filters, one per
+// pair: "Name (pattern pattern)". "*.*" becomes "*" (every file, with or without a dot).
+QStringList QtFileFilters(const std::string& filter);
+
+}  // namespace zfw
