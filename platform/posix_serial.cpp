@@ -9,9 +9,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -156,9 +158,10 @@ class PosixSerialPort final : public ISerialPort {
   PortError QueryStatus(QueueStatus& status) override {
     status = QueueStatus{};
     if (fd_ < 0) return ClosedError("FIONREAD");
+    if (PortError e = Drain(); !e.ok()) return e;
     int waiting = 0;
     if (::ioctl(fd_, FIONREAD, &waiting) != 0) return ErrorFromErrno(errno, "FIONREAD", name_);
-    status.inQueue = waiting > 0 ? static_cast<uint32_t>(waiting) : 0;
+    status.inQueue = static_cast<uint32_t>(queue_.size()) + (waiting > 0 ? static_cast<uint32_t>(waiting) : 0);
 #ifdef TIOCOUTQ
     int pendingOut = 0;
     if (::ioctl(fd_, TIOCOUTQ, &pendingOut) == 0 && pendingOut > 0) {
@@ -173,27 +176,53 @@ class PosixSerialPort final : public ISerialPort {
       SetOut(error, ClosedError("read"));
       return 0;
     }
-    if (size == 0) {
+    // Bytes already taken into our own queue come first.
+    const std::size_t queued = std::min(size, queue_.size());
+    std::copy_n(queue_.begin(), queued, data);
+    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(queued));
+    if (queued == size) {
       SetOut(error, {});
-      return 0;
+      return queued;
     }
     for (;;) {
-      const ssize_t n = ::read(fd_, data, size);
+      const ssize_t n = ::read(fd_, data + queued, size - queued);
       if (n >= 0) {
         SetOut(error, {});
-        return static_cast<std::size_t>(n);
+        return queued + static_cast<std::size_t>(n);
       }
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) {
         SetOut(error, {});
-        return 0;
+        return queued;
       }
       SetOut(error, ErrorFromErrno(errno, "read", name_));
-      return 0;
+      return queued;
     }
   }
 
  private:
+  // The terminal's own input buffer holds at most 4095 bytes on a pseudo-terminal (and little
+  // more on some USB serial drivers): less than one memory page. A reply of that size would
+  // stall there, and two polls seeing the same count would cut it short. So the port keeps an
+  // input queue of its own, topped up at every status query, and counts it as waiting.
+  PortError Drain() {
+    uint8_t chunk[4096];
+    while (queue_.size() < kMaxQueue) {
+      const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+      if (n > 0) {
+        queue_.insert(queue_.end(), chunk, chunk + n);
+        continue;
+      }
+      if (n == 0) return {};
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
+      return ErrorFromErrno(errno, "read", name_);
+    }
+    return {};
+  }
+
+  static constexpr std::size_t kMaxQueue = 1 << 20;
+
   PortError Refused(const LineSettings& s) const {
     static const char* const kParity[] = {"N", "O", "E", "M", "S"};
     static const char* const kStop[] = {"1", "1.5", "2"};
@@ -221,6 +250,7 @@ class PosixSerialPort final : public ISerialPort {
   // What SetSettings asked for, reported back by GetSettings where the lines cannot be read.
   LineControl requestedDtr_ = LineControl::kDisable;
   LineControl requestedRts_ = LineControl::kDisable;
+  std::deque<uint8_t> queue_;  // received bytes taken from the terminal and not yet read
 };
 
 class PosixSerialBackend final : public ISerialBackend {

@@ -357,6 +357,21 @@ TEST_F(PosixSerialTest, BytesFromTheDeviceAreCountedThenRead) {
   EXPECT_EQ(status.inQueue, 0u);
 }
 
+// A memory page is 4096 bytes, more than a pseudo-terminal's own input buffer holds: every
+// byte received must still be counted as waiting, or a page would be cut short.
+TEST_F(PosixSerialTest, RepliesLargerThanTheTerminalBufferAreCountedWhole) {
+  auto port = OpenRaw();
+  ASSERT_TRUE(port);
+  const Bytes reply = AwkwardBytes(10000);
+  std::thread device([&] { pty_.Send(reply); });
+  const QueueStatus status = WaitForInQueue(*port, 10000);
+  device.join();
+  ASSERT_EQ(status.inQueue, 10000u);
+  Bytes got(10000);
+  ASSERT_EQ(port->Read(got.data(), got.size()), 10000u);
+  EXPECT_EQ(got, reply);
+}
+
 TEST_F(PosixSerialTest, WrittenBytesReachTheDeviceUnchanged) {
   auto port = OpenRaw();
   ASSERT_TRUE(port);
