@@ -8,19 +8,17 @@ namespace {
 bool AtOrAfter(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) >= 0; }
 }  // namespace
 
+// Notifying under the lock: the window thread cannot take the message, finish and destroy
+// the loop while another thread is still inside the notification.
 void MessageLoop::Post(std::function<void()> task) {
-  {
-    std::lock_guard lock(mu_);
-    queue_.push_back(std::move(task));
-  }
+  std::lock_guard lock(mu_);
+  queue_.push_back(std::move(task));
   wake_.notify_all();
 }
 
 void MessageLoop::Quit() {
-  {
-    std::lock_guard lock(mu_);
-    quit_ = true;
-  }
+  std::lock_guard lock(mu_);
+  quit_ = true;
   wake_.notify_all();
 }
 
@@ -31,10 +29,8 @@ bool MessageLoop::QuitRequested() const {
 
 void MessageLoop::SetTimer(UINT_PTR id, UINT periodMs) {
   if (periodMs == 0) periodMs = 1;
-  {
-    std::lock_guard lock(mu_);
-    timers_[id] = Timer{periodMs, clock_.TickCount() + periodMs};
-  }
+  std::lock_guard lock(mu_);
+  timers_[id] = Timer{periodMs, clock_.TickCount() + periodMs};
   wake_.notify_all();
 }
 

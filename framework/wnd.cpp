@@ -189,7 +189,13 @@ CDialogEx::CDialogEx(const zfw::DialogTemplate& tmpl, CWnd* /*parent*/)
 }
 
 CDialogEx::~CDialogEx() {
+  CloseInputGate();
   if (model_) model_->SetObserver(nullptr);
+}
+
+void CDialogEx::CloseInputGate() {
+  std::lock_guard lock(gate_->mu);
+  gate_->dialog = nullptr;
 }
 
 bool CDialogEx::BuildWindow() {
@@ -209,7 +215,11 @@ bool CDialogEx::BuildWindow() {
 BOOL CDialogEx::Create() {
   if (!BuildWindow()) return FALSE;
   if (view_ != nullptr) {
-    view_->Show(tmpl_, model_->All(), icon_, [this](const InputEvent& e) { PostInput(e); });
+    gate_->dialog = this;
+    view_->Show(tmpl_, model_->All(), icon_, [gate = gate_](const InputEvent& e) {
+      std::lock_guard lock(gate->mu);
+      if (gate->dialog != nullptr) gate->dialog->PostInput(e);
+    });
     model_->SetObserver(view_);
     view_->OnFocusChanged(model_->Focus());
   }
@@ -220,6 +230,7 @@ BOOL CDialogEx::Create() {
 intptr_t CDialogEx::DoModal() {
   if (!Create()) return -1;
   loop_.Run();
+  CloseInputGate();
   if (view_ != nullptr) {
     model_->SetObserver(nullptr);
     view_->Hide();

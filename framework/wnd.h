@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "framework/afx.h"
@@ -169,8 +170,17 @@ class CDialogEx : public CWnd {
   void Dispatch(zfw::Msg msg, int id, const zfw::MsgArgs& args = {});
   void ClickButton(int id);
 
+  // What the view's input sink reaches: the dialog while its window is up, nothing after.
+  // The sink may be called from the view's thread at any moment, even while the window ends.
+  struct InputGate {
+    std::mutex mu;
+    CDialogEx* dialog = nullptr;  // guarded by mu
+  };
+  void CloseInputGate();
+
   const zfw::DialogTemplate& tmpl_;
   zfw::IView* view_;
+  std::shared_ptr<InputGate> gate_ = std::make_shared<InputGate>();
   zv::IClock& clock_;
   zfw::MessageLoop loop_;
   std::unique_ptr<zfw::ControlModel> model_;
