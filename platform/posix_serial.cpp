@@ -292,6 +292,10 @@ class PosixSerialBackend final : public ISerialBackend {
       error = ErrorFromErrno(err, "TIOCEXCL", name);
       return nullptr;
     }
+    // Bytes that reached the terminal while nobody had the port open (a late answer to an
+    // exchange that has already closed) are not part of anything this open will ask for; a
+    // serial port that was closed would not have received them at all.
+    ::tcflush(fd, TCIFLUSH);
     error = PortError{};
     return std::make_unique<PosixSerialPort>(fd, name);
   }

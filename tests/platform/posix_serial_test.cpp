@@ -372,6 +372,23 @@ TEST_F(PosixSerialTest, RepliesLargerThanTheTerminalBufferAreCountedWhole) {
   EXPECT_EQ(got, reply);
 }
 
+// The port is opened afresh for every exchange: what the device sent while it was closed (a
+// late answer to an exchange already given up) must not open the next reply.
+TEST_F(PosixSerialTest, BytesSentWhileThePortWasClosedAreNotReceived) {
+  {
+    auto first = OpenRaw();
+    ASSERT_TRUE(first);
+  }
+  pty_.Send(AwkwardBytes(25));
+  auto port = OpenRaw();
+  ASSERT_TRUE(port);
+  QueueStatus status;
+  ASSERT_TRUE(port->QueryStatus(status).ok());
+  EXPECT_EQ(status.inQueue, 0u);
+  pty_.Send(AwkwardBytes(8));
+  EXPECT_EQ(WaitForInQueue(*port, 8).inQueue, 8u);
+}
+
 TEST_F(PosixSerialTest, WrittenBytesReachTheDeviceUnchanged) {
   auto port = OpenRaw();
   ASSERT_TRUE(port);
