@@ -1,0 +1,241 @@
+#include "sim/pty_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ostream>
+
+#include "sim/frames.h"
+
+namespace zv::sim {
+
+namespace {
+
+// While no one has the slave open the master reports a hangup at once on every poll, so
+// the server looks again after this pause.
+constexpr int kHangupRetryMs = 2;
+// Granularity of paced writes: far below the program's 1 ms poll, so a paced reply keeps
+// growing at every poll until it is complete.
+constexpr auto kPaceStep = std::chrono::microseconds(200);
+constexpr std::size_t kLoggedPageBytes = 32;
+
+uint64_t NowNs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+std::string SystemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+SimServer::SimServer(ServerOptions options, IClock* clock)
+    : options_(std::move(options)),
+      ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()),
+      device_(options_.device, clock ? *clock : *ownClock_) {}
+
+SimServer::~SimServer() { Stop(); }
+
+bool SimServer::Start(std::string* error) {
+  const auto fail = [&](const std::string& message) {
+    if (error) *error = message;
+    CloseFd(master_);
+    CloseFd(wakeRead_);
+    CloseFd(wakeWrite_);
+    return false;
+  };
+  if (Running()) return fail("the server is already running");
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master_ < 0) return fail(SystemError("posix_openpt"));
+  if (::grantpt(master_) != 0) return fail(SystemError("grantpt"));
+  if (::unlockpt(master_) != 0) return fail(SystemError("unlockpt"));
+  char name[128] = {};
+  if (::ptsname_r(master_, name, sizeof name) != 0) return fail(SystemError("ptsname_r"));
+  const int flags = ::fcntl(master_, F_GETFL);
+  if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) return fail(SystemError("fcntl"));
+
+  // Terminal settings made through the master apply to the slave and stay while the master
+  // is open, whoever opens and closes the slave: raw bytes, no echo.
+  termios tio{};
+  if (::tcgetattr(master_, &tio) != 0) return fail(SystemError("tcgetattr"));
+  ::cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD;
+  ::cfsetispeed(&tio, B921600);
+  ::cfsetospeed(&tio, B921600);
+  if (::tcsetattr(master_, TCSANOW, &tio) != 0) return fail(SystemError("tcsetattr"));
+
+  int wake[2];
+  if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) return fail(SystemError("pipe2"));
+  wakeRead_ = wake[0];
+  wakeWrite_ = wake[1];
+
+  portName_ = name;
+  stop_ = false;
+  startNs_ = NowNs();
+  Log("listening on " + portName_);
+  thread_ = std::thread([this] { Run(); });
+  return true;
+}
+
+void SimServer::Stop() {
+  if (!thread_.joinable()) return;
+  stop_ = true;
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
+  thread_.join();
+  CloseFd(master_);
+  CloseFd(wakeRead_);
+  CloseFd(wakeWrite_);
+}
+
+bool SimServer::WaitMs(uint32_t ms) {
+  if (stop_) return false;
+  if (ms == 0) return true;
+  pollfd p{wakeRead_, POLLIN, 0};
+  ::poll(&p, 1, static_cast<int>(ms));
+  return !stop_;
+}
+
+bool SimServer::SlaveOpen() const {
+  if (master_ < 0) return false;
+  pollfd p{master_, POLLOUT, 0};
+  ::poll(&p, 1, 0);
+  return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+}
+
+void SimServer::Log(const std::string& line) {
+  if (!options_.log) return;
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "[%10.3f] ", static_cast<double>(NowNs() - startNs_) / 1e9);
+  *options_.log << stamp << line << '\n';
+  options_.log->flush();
+}
+
+void SimServer::LogDiscarded() {
+  const std::vector<uint8_t> dropped = framer_.TakeDiscarded();
+  if (!dropped.empty()) Log("dropped " + std::to_string(dropped.size()) + " bytes: " + HexBytes(dropped));
+}
+
+void SimServer::Run() {
+  uint64_t lastRxNs = 0;
+  std::vector<uint8_t> buf(4096);
+  while (!stop_) {
+    if (master_ < 0) {  // vanished: nothing to do but wait for Stop
+      WaitMs(1000);
+      continue;
+    }
+    const bool pending = framer_.HasPending();
+    pollfd fds[2] = {{master_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+    const int r = ::poll(fds, 2, pending ? static_cast<int>(options_.idleFlushMs) : 500);
+    if (stop_) break;
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      Log(SystemError("poll"));
+      WaitMs(kHangupRetryMs);
+      continue;
+    }
+
+    bool hangup = (fds[0].revents & (POLLHUP | POLLERR)) != 0;
+    if (fds[0].revents & POLLIN) {
+      for (;;) {
+        const ssize_t n = ::read(master_, buf.data(), buf.size());
+        if (n > 0) {
+          framer_.Push(std::span<const uint8_t>(buf.data(), static_cast<std::size_t>(n)));
+          lastRxNs = NowNs();
+          continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EIO) hangup = true;  // the last slave was closed
+        break;
+      }
+    }
+
+    std::vector<std::vector<uint8_t>> frames;
+    while (auto f = framer_.Next()) frames.push_back(std::move(*f));
+    const bool idle = framer_.HasPending() && NowNs() - lastRxNs >= options_.idleFlushMs * 1000000ull;
+    if (framer_.HasPending() && (hangup || idle)) {
+      // The sender went away or went quiet in the middle of a request: it will not be finished.
+      for (auto& f : framer_.Flush()) frames.push_back(std::move(f));
+    }
+    LogDiscarded();
+    for (const auto& f : frames) {
+      Serve(f);
+      if (stop_ || master_ < 0) break;
+    }
+    if (hangup && !stop_) WaitMs(kHangupRetryMs);
+  }
+}
+
+void SimServer::Serve(const std::vector<uint8_t>& request) {
+  const Response response = device_.Handle(request);
+  Log("rx " + HexBytes(request) + "  (" + std::string(RequestKindName(response.request)) + ")");
+  if (response.closeLink) {
+    Log("vanishing: closing the port");
+    CloseFd(master_);
+    linkClosed_ = true;
+    return;
+  }
+  if (response.Silent()) {
+    Log("no reply");
+    return;
+  }
+  for (std::size_t i = 0; i < response.bursts.size(); ++i) {
+    const Burst& burst = response.bursts[i];
+    const uint32_t delay = burst.delayMs + (i == 0 ? options_.latencyMs : 0);
+    if (!WaitMs(delay)) return;
+    if (response.request == RequestKind::kPage) {
+      const std::size_t shown = std::min(burst.bytes.size(), kLoggedPageBytes);
+      Log("tx " + std::to_string(burst.bytes.size()) + " page bytes: " +
+          HexBytes(std::span<const uint8_t>(burst.bytes.data(), shown)) +
+          (shown < burst.bytes.size() ? " ..." : ""));
+    } else {
+      Log("tx " + HexBytes(burst.bytes));
+    }
+    if (!WriteBurst(burst.bytes)) {
+      ++lostReplies_;
+      Log("reply not sent: the port was closed");
+      return;
+    }
+  }
+}
+
+bool SimServer::WriteBurst(const std::vector<uint8_t>& bytes) {
+  const double bytesPerSecond = options_.baudRate / 10.0;
+  const auto t0 = std::chrono::steady_clock::now();
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    if (stop_ || !SlaveOpen()) return false;
+    std::size_t due = bytes.size();
+    if (options_.pacing && bytesPerSecond > 0) {
+      const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      due = std::min(bytes.size(), static_cast<std::size_t>(elapsed * bytesPerSecond) + 1);
+    }
+    if (due > sent) {
+      const ssize_t n = ::write(master_, bytes.data() + sent, due - sent);
+      if (n > 0) {
+        sent += static_cast<std::size_t>(n);
+      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        pollfd p{master_, POLLOUT, 0};
+        ::poll(&p, 1, 10);  // the reader is behind; wait for room
+      } else if (n < 0 && errno != EINTR) {
+        return false;
+      }
+    }
+    if (options_.pacing && sent < bytes.size()) std::this_thread::sleep_for(kPaceStep);
+  }
+  return true;
+}
+
+}  // namespace zv::sim
