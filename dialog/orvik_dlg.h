@@ -156,6 +156,12 @@ class COrvikDlg : public CDialogEx {
   DWORD DelayMs(UINT ms);
   // Collects a reply into m_rxFrame; true when one was read before the variant's limit.
   bool WaitReply(const WaitVariant& variant);
+  // One exchange in the common order: a freshly opened port, the request that build puts in
+  // m_txFrame, the opening text (if any) on screen while the reply is awaited, then onReply
+  // (if any) for a reply or the timeout text for none, and the port closed. Returns whether a
+  // reply came; its bytes stay in m_rxFrame.
+  bool RunExchange(void (COrvikDlg::*build)(), const WaitVariant& variant, const Bilingual* openingText,
+                   const Bilingual& timeoutText, void (COrvikDlg::*onReply)() = nullptr);
   // Bytes waiting at the port, 0 when the query fails (for instance with the port closed).
   int QueryInQueue();
   // Reads exactly m_nInQueue waiting bytes into m_rxFrame.
@@ -175,6 +181,16 @@ class COrvikDlg : public CDialogEx {
  protected:
   bool OnWndMsg(zfw::Msg msg, int id, const zfw::MsgArgs& args) override;
 };
+
+// The status texts of the exchanges.
+namespace exchange_texts {
+constexpr Bilingual kReadingConfiguration{"Чтение конфигурации", "Reading configuration"};
+constexpr Bilingual kNoCommunication{"Нет связи с устройством", "No communication with the device"};
+constexpr Bilingual kRequestPoll{"Запрос", "Request "};  // the live poll's, with a trailing blank
+constexpr Bilingual kRequest{"Запрос", "Request"};
+constexpr Bilingual kNoData{"Нет данных", "No data "};
+constexpr Bilingual kRecordingData{"Запись данных", "Recording data"};
+}  // namespace exchange_texts
 
 // The wait variants' constants.
 namespace wait_variants {

@@ -56,6 +56,12 @@ std::string HeadlessView::Title() const {
   return title_;
 }
 
+std::vector<std::string> HeadlessView::TextHistory(int id) const {
+  std::lock_guard lock(mu_);
+  auto it = texts_.find(id);
+  return it == texts_.end() ? std::vector<std::string>{} : it->second;
+}
+
 std::vector<int> HeadlessView::SelectAllRequests() const {
   std::lock_guard lock(mu_);
   return selectAll_;
@@ -74,7 +80,11 @@ void HeadlessView::Show(const DialogTemplate& tmpl, const std::vector<ControlSta
                         InputSink sink) {
   std::lock_guard lock(mu_);
   shown_.clear();
-  for (const auto& c : controls) shown_[c.id] = c;
+  texts_.clear();
+  for (const auto& c : controls) {
+    shown_[c.id] = c;
+    texts_[c.id].push_back(c.text);
+  }
   visible_ = true;
   icon_ = icon;
   title_ = tmpl.title;
@@ -110,6 +120,8 @@ std::optional<std::string> HeadlessView::FileDialog(const FileDialogRequest& req
 
 void HeadlessView::OnControlChanged(const ControlState& state) {
   std::lock_guard lock(mu_);
+  auto& history = texts_[state.id];
+  if (history.empty() || history.back() != state.text) history.push_back(state.text);
   shown_[state.id] = state;
 }
 

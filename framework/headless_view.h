@@ -45,6 +45,8 @@ class HeadlessView final : public IView {
   void OnSelectAll(int id) override;
 
   std::vector<int> SelectAllRequests() const;
+  // Every text the view was shown for a control, in order, the first one included.
+  std::vector<std::string> TextHistory(int id) const;
 
  private:
   mutable std::mutex mu_;
@@ -54,6 +56,7 @@ class HeadlessView final : public IView {
   std::vector<FileDialogRequest> files_;
   std::map<int, ControlState> shown_;
   std::vector<int> selectAll_;
+  std::map<int, std::vector<std::string>> texts_;
   int focus_ = 0;
   bool visible_ = false;
   HICON icon_ = 0;

@@ -64,3 +64,23 @@ bool COrvikDlg::WaitReply(const WaitVariant& variant) {
   }
   return counter >= variant.successMark;
 }
+
+bool COrvikDlg::RunExchange(void (COrvikDlg::*build)(), const WaitVariant& variant, const Bilingual* openingText,
+                            const Bilingual& timeoutText, void (COrvikDlg::*onReply)()) {
+  m_txFrame.RemoveAll();
+  OpenPort();
+  (this->*build)();
+  SendFrame(m_txFrame);
+  if (openingText != nullptr) SetStatus(*openingText);
+  UpdateData(FALSE);
+  const bool replied = WaitReply(variant);
+  if (replied) {
+    if (onReply != nullptr) (this->*onReply)();
+  } else {
+    SetStatus(timeoutText);
+    UpdateData(FALSE);
+  }
+  UpdateData(FALSE);
+  ClosePort();
+  return replied;
+}

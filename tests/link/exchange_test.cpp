@@ -200,3 +200,43 @@ TEST_F(Exchange, NoSelectionAtAllCountsAsNoPort) {
 }
 
 }  // namespace
+
+namespace {
+
+// The common order of an exchange, with the live poll's texts.
+class CommonOrder : public Exchange {
+ protected:
+  bool Poll() {
+    return dlg->RunExchange(&COrvikDlg::BuildMeasurementRequest, wait_variants::kLivePoll,
+                            &exchange_texts::kRequestPoll, exchange_texts::kNoData);
+  }
+};
+
+TEST_F(CommonOrder, AReplyIsLeftInTheFrameAndThePortClosed) {
+  device->QueueReply({Reply(39), {}});
+  dlg->m_nLanguage = 1;
+  ASSERT_TRUE(Poll());
+  EXPECT_EQ(dlg->m_rxFrame.GetSize(), 39);
+  EXPECT_FALSE(dlg->m_hPort);
+  EXPECT_FALSE(device->IsOpen());
+  EXPECT_EQ(view.TextHistory(IDC_STATUS), (std::vector<std::string>{" ", "Request "}));
+}
+
+TEST_F(CommonOrder, NoReplyShowsTheTimeoutTextAfterTheOpeningOne) {
+  ASSERT_FALSE(Poll());
+  EXPECT_EQ(view.TextHistory(IDC_STATUS), (std::vector<std::string>{" ", "Запрос", "Нет данных"}));
+  EXPECT_FALSE(device->IsOpen());
+  EXPECT_EQ(device->Written().size(), 1u);
+}
+
+TEST_F(CommonOrder, AFailedOpenIsFollowedByTheTimeoutText) {
+  dlg->m_nLanguage = 1;
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kBusy, 16, "busy"});
+  ASSERT_FALSE(Poll());
+  ASSERT_EQ(view.MessageBoxes().size(), 1u);
+  EXPECT_EQ(view.MessageBoxes()[0].text, "Error opening port");
+  EXPECT_EQ(Text(IDC_STATUS), "No data ");
+  EXPECT_TRUE(device->Written().empty());
+}
+
+}  // namespace
