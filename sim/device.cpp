@@ -35,11 +35,7 @@ std::vector<uint8_t> RegisterReply(uint8_t function, std::span<const uint16_t> t
 }
 
 std::vector<uint8_t> WriteAck(uint16_t start, uint16_t count) {
-  std::vector<uint8_t> f{kDeviceAddress, kFnWriteRegisters};
-  PutBe16(f, start);
-  PutBe16(f, count);
-  AppendCrc(f);
-  return f;
+  return RegisterFrame(kFnWriteRegisters, start, count);
 }
 
 }  // namespace

@@ -26,9 +26,7 @@ bool FrameCrcValid(std::span<const uint8_t> frame) {
   return CrcMatches(frame, frame.size() - 2);
 }
 
-namespace {
-
-std::vector<uint8_t> ReadRequest(uint8_t function, uint16_t start, uint16_t count) {
+std::vector<uint8_t> RegisterFrame(uint8_t function, uint16_t start, uint16_t count) {
   std::vector<uint8_t> f{kDeviceAddress, function};
   PutBe16(f, start);
   PutBe16(f, count);
@@ -36,14 +34,12 @@ std::vector<uint8_t> ReadRequest(uint8_t function, uint16_t start, uint16_t coun
   return f;
 }
 
-}  // namespace
+std::vector<uint8_t> ConfigReadRequest() { return RegisterFrame(kFnReadConfig, 0, 10); }
 
-std::vector<uint8_t> ConfigReadRequest() { return ReadRequest(kFnReadConfig, 0, 10); }
-
-std::vector<uint8_t> MeasurementRequest() { return ReadRequest(kFnReadInput, 0, 17); }
+std::vector<uint8_t> MeasurementRequest() { return RegisterFrame(kFnReadInput, 0, 17); }
 
 std::vector<uint8_t> PageRequest(uint16_t address) {
-  return ReadRequest(kFnReadInput, address, kPageCountField);
+  return RegisterFrame(kFnReadInput, address, kPageCountField);
 }
 
 std::vector<uint8_t> ClockWriteRequest(uint16_t startRegister, const LocalTime& t) {

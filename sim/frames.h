@@ -42,6 +42,10 @@ inline void PutBe16(std::vector<uint8_t>& out, uint16_t v) {
 }
 
 // Requests, complete with CRC, byte for byte as the program sends them.
+// Address, function, start register and register count, then the CRC: the shape of a
+// register-read request and of a register-write acknowledgement.
+std::vector<uint8_t> RegisterFrame(uint8_t function, uint16_t start, uint16_t count);
+
 std::vector<uint8_t> ConfigReadRequest();
 std::vector<uint8_t> MeasurementRequest();
 std::vector<uint8_t> PageRequest(uint16_t address);
