@@ -5,7 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${ZENTROVA_BUILD_DIR:-$root/build}"
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh"
+ZENTROVA_TARGETS="zentrova zentrova-sim" "$root/scripts/build.sh"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run: no display (DISPLAY is not set); run this from a desktop session." >&2
