@@ -223,7 +223,6 @@ BOOL CDialogEx::Create() {
     model_->SetObserver(view_);
     view_->OnFocusChanged(model_->Focus());
   }
-  shown_ = true;
   return TRUE;
 }
 
@@ -235,7 +234,6 @@ intptr_t CDialogEx::DoModal() {
     model_->SetObserver(nullptr);
     view_->Hide();
   }
-  shown_ = false;
   return result_;
 }
 

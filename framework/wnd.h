@@ -187,7 +187,6 @@ class CDialogEx : public CWnd {
   std::map<int, std::unique_ptr<CWnd>> tempControls_;  // objects handed out by GetDlgItem
   HICON icon_ = 0;
   int result_ = 0;
-  bool shown_ = false;
 };
 
 // The framework's own message box: titled with the application's name.

@@ -39,13 +39,6 @@ namespace {
 
 namespace st = zfw::style;
 
-// Our own copies of the template's button predicates: the view is built without the window
-// layer's sources.
-bool IsGroupBoxItem(const DialogItem& item) { return (item.style & st::BS_GROUPBOX) != 0; }
-bool IsAutoCheckItem(const DialogItem& item) {
-  return !IsGroupBoxItem(item) && (item.style & st::BS_AUTOCHECKBOX) != 0;
-}
-
 enum class Kind { kLabel, kGroupBox, kPushButton, kToggle, kCheckBox, kEdit, kCombo, kProgress };
 
 Kind KindOf(const DialogItem& item) {
@@ -61,8 +54,8 @@ Kind KindOf(const DialogItem& item) {
     case ControlClass::kButton:
       break;
   }
-  if (IsGroupBoxItem(item)) return Kind::kGroupBox;
-  if (IsAutoCheckItem(item))
+  if (zfw::IsGroupBox(item)) return Kind::kGroupBox;
+  if (zfw::IsAutoCheck(item))
     return (item.style & st::BS_PUSHLIKE) ? Kind::kToggle : Kind::kCheckBox;
   return Kind::kPushButton;
 }
