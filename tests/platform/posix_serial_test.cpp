@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/serial_port.h"
+#include "refused_line_settings.h"
 
 namespace zv {
 namespace {
@@ -278,25 +279,8 @@ TEST_F(PosixSerialTest, RefusedSettingsLeaveTheLineAsItWas) {
   LineSettings before;
   ASSERT_TRUE(port->GetSettings(before).ok());
 
-  struct Bad {
-    const char* what;
-    uint32_t baudRate;
-    uint8_t byteSize;
-    StopBits stopBits;
-  };
-  const Bad cases[] = {
-      {"baud rate not in the table", 12345, 8, StopBits::kOne},
-      {"baud rate zero", 0, 8, StopBits::kOne},
-      {"nine data bits", 9600, 9, StopBits::kOne},
-      {"four data bits", 9600, 4, StopBits::kOne},
-      {"1.5 stop bits with 8 data bits", 9600, 8, StopBits::kOnePointFive},
-      {"2 stop bits with 5 data bits", 9600, 5, StopBits::kTwo},
-  };
-  for (const Bad& c : cases) {
-    LineSettings s = Line921600();
-    s.baudRate = c.baudRate;
-    s.byteSize = c.byteSize;
-    s.stopBits = c.stopBits;
+  for (const auto& c : zv::testing::kRefusedLines) {
+    const LineSettings s = c.Applied(Line921600());
     const PortError e = port->SetSettings(s);
     EXPECT_EQ(e.kind, PortErrorKind::kInvalidArgument) << c.what;
     EXPECT_NE(e.message.find(pty_.slaveName()), std::string::npos) << e.message;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "refused_line_settings.h"
+
 namespace zv {
 namespace {
 
@@ -118,25 +120,8 @@ TEST(TermiosSettings, CookedLineIsNotBinary) {
 }
 
 TEST(TermiosSettings, RefusedSettingsLeaveTheRecordUntouched) {
-  struct Bad {
-    const char* what;
-    uint32_t baudRate;
-    uint8_t byteSize;
-    StopBits stopBits;
-  };
-  const Bad cases[] = {
-      {"rate termios has no name for", 12345, 8, StopBits::kOne},
-      {"rate zero", 0, 8, StopBits::kOne},
-      {"nine data bits", 9600, 9, StopBits::kOne},
-      {"four data bits", 9600, 4, StopBits::kOne},
-      {"1.5 stop bits with 8 data bits", 9600, 8, StopBits::kOnePointFive},
-      {"2 stop bits with 5 data bits", 9600, 5, StopBits::kTwo},
-  };
-  for (const Bad& c : cases) {
-    LineSettings s;
-    s.baudRate = c.baudRate;
-    s.byteSize = c.byteSize;
-    s.stopBits = c.stopBits;
+  for (const auto& c : zv::testing::kRefusedLines) {
+    const LineSettings s = c.Applied(LineSettings{});
     const termios before = CookedTermios();
     termios t = before;
     const PortError e = MakeRawTermios(s, "/dev/ttyS3", t);
