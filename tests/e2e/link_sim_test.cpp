@@ -97,10 +97,11 @@ TEST_F(LinkToSimulatedLogger, APortOpenedAndClosedForEveryExchangeKeepsAnswering
   }
 }
 
-TEST_F(LinkToSimulatedLogger, APagePacedAtTheWireRateArrivesWhole) {
-  zv::sim::ServerOptions options;
-  options.pacing = true;
-  StartLogger(options);
+// A page is larger than a pseudo-terminal's own input buffer. It is sent in one write: whether
+// a reply paced over 44 ms survives the poll rule depends on the machine's scheduling, and the
+// rule itself is tested against a scripted port.
+TEST_F(LinkToSimulatedLogger, APageArrivesWhole) {
+  StartLogger({});
   dlg->m_nMemAddress = 0x10;
   ASSERT_TRUE(Exchange(&COrvikDlg::BuildPageRequest, wait_variants::kPageRequest));
   EXPECT_EQ(dlg->m_rxFrame.Bytes(), server->Device().Page(0x10));
