@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   std::thread windowThread([&] {
     exitCode = AfxWinMain(argc > 0 ? argv[0] : "zentrova");
-    QMetaObject::invokeMethod(&qapp, [] { QApplication::quit(); }, Qt::QueuedConnection);
+    // By name, so no closure built here crosses to the GUI thread behind Qt's own lock.
+    QMetaObject::invokeMethod(&qapp, "quit", Qt::QueuedConnection);
   });
   QApplication::exec();
   windowThread.join();

@@ -1,5 +1,7 @@
 #include "framework/qt/qt_view.h"
 
+#include "framework/qt/gui_calls.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -147,6 +149,7 @@ class Host : public QObject {
   }
 
   std::atomic<bool> hidden{false};
+  GuiCalls calls;  // the way in for every other thread
 
   void Show(const DialogTemplate& tmpl, const std::vector<ControlState>& controls, HICON icon,
             InputSink sink);
@@ -708,7 +711,7 @@ QtView::~QtView() { delete host_; }
 
 template <typename Fn>
 void QtView::Post(Fn&& fn) {
-  QMetaObject::invokeMethod(host_, std::forward<Fn>(fn), Qt::QueuedConnection);
+  host_->calls.Post(std::forward<Fn>(fn));
 }
 
 void QtView::Show(const DialogTemplate& tmpl, const std::vector<ControlState>& controls, HICON icon,
@@ -736,19 +739,14 @@ void QtView::OnSelectAll(int id) {
   Post([host = host_, id] { host->SelectAll(id); });
 }
 
-// Blocks until the GUI thread has answered. The request travels as a queued call and the
-// answer comes back through a promise, so the call, the answer and the call's clean-up all
-// happen where a thread checker can see them; a request that the GUI thread drops unanswered
-// (the view going away) is refused.
+// Blocks until the GUI thread has answered. The answer comes back through a promise; a
+// request that the GUI thread drops unanswered (the view going away) is refused.
 template <typename Result, typename Run>
 Result QtView::Ask(Run run, Result refused) {
   if (QThread::currentThread() == host_->thread()) return run(host_);
-  std::promise<Result> promise;
-  std::future<Result> answer = promise.get_future();
-  QMetaObject::invokeMethod(
-      host_,
-      [host = host_, run, promise = std::move(promise)]() mutable { promise.set_value(run(host)); },
-      Qt::QueuedConnection);
+  auto promise = std::make_shared<std::promise<Result>>();
+  std::future<Result> answer = promise->get_future();
+  Post([host = host_, run, promise] { promise->set_value(run(host)); });
   try {
     return answer.get();
   } catch (const std::future_error&) {
