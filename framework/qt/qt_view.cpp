@@ -1,14 +1,14 @@
 #include "framework/qt/qt_view.h"
 
 #include "framework/qt/gui_calls.h"
+#include "framework/qt/qt_modal.h"
+#include "framework/qt/qt_widgets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -16,7 +16,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPointer>
@@ -67,42 +66,6 @@ int MulDivRound(int value, int num, int den) {
   const long long p = static_cast<long long>(value) * num;
   return static_cast<int>(p >= 0 ? (p + den / 2) / den : -((-p + den / 2) / den));
 }
-
-QColor FromColorRef(COLORREF c) {
-  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                static_cast<int>((c >> 16) & 0xFF));
-}
-
-// Check boxes and toggles change only when the model says so: a click is reported and the
-// window thread's answer decides the new state, so a refused click cannot leave the widget
-// out of step with the model.
-class ModelToggle : public QPushButton {
- public:
-  using QPushButton::QPushButton;
-
- protected:
-  void nextCheckState() override {}
-};
-
-class ModelCheckBox : public QCheckBox {
- public:
-  using QCheckBox::QCheckBox;
-
- protected:
-  void nextCheckState() override {}
-};
-
-// A progress bar keeps its mouse input, like the native control: a double-click on it is not
-// one on the window background.
-class SolidProgressBar : public QProgressBar {
- public:
-  using QProgressBar::QProgressBar;
-
- protected:
-  void mousePressEvent(QMouseEvent* e) override { e->accept(); }
-  void mouseReleaseEvent(QMouseEvent* e) override { e->accept(); }
-  void mouseDoubleClickEvent(QMouseEvent* e) override { e->accept(); }
-};
 
 }  // namespace
 
@@ -660,21 +623,7 @@ int Host::RunMessageBox(const MessageBoxRequest& request) {
       return answerer(request);
     }
   }
-  QMessageBox box(window_);
-  box.setWindowTitle(QString::fromStdString(request.caption));
-  box.setTextFormat(Qt::PlainText);
-  box.setText(QtText(request.text));
-  box.setIcon((request.type & MB_ICONMASK) == MB_ICONEXCLAMATION ? QMessageBox::Warning
-                                                                 : QMessageBox::NoIcon);
-  QAbstractButton* ok = box.addButton(QMessageBox::Ok);
-  QAbstractButton* cancel = nullptr;
-  if ((request.type & MB_TYPEMASK) == MB_OKCANCEL) cancel = box.addButton(QMessageBox::Cancel);
-  box.setDefaultButton(
-      static_cast<QPushButton*>((cancel && (request.type & MB_DEFBUTTON2)) ? cancel : ok));
-  box.setEscapeButton(cancel ? cancel : ok);
-  box.exec();
-  if (box.clickedButton() == ok) return IDOK;
-  return cancel ? IDCANCEL : IDOK;
+  return ShowMessageBox(window_, request);
 }
 
 std::optional<std::string> Host::RunFileDialog(const FileDialogRequest& request) {
@@ -686,19 +635,7 @@ std::optional<std::string> Host::RunFileDialog(const FileDialogRequest& request)
       return answerer(request);
     }
   }
-  QFileDialog dialog(window_);
-  dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-  dialog.setFileMode(request.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  if (!request.defaultExt.empty())
-    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
-  const QStringList filters = QtFileFilters(request.filter);
-  if (!filters.isEmpty()) dialog.setNameFilters(filters);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & OFN_OVERWRITEPROMPT) == 0);
-  if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty()) return std::nullopt;
-  return QFileInfo(files.first()).absoluteFilePath().toStdString();
+  return ShowFileDialog(window_, request);
 }
 
 }  // namespace qtview_detail
@@ -775,40 +712,5 @@ QWidget* QtView::Window() const { return host_->Window(); }
 QWidget* QtView::Widget(int id) const { return host_->Widget(id); }
 QSize QtView::BaseUnits() const { return host_->BaseUnits(); }
 QRect QtView::MapDialogRect(const CRect& dlu) const { return host_->MapDialogRect(dlu); }
-
-// ---------------------------------------------------------------------------------------
-
-QString QtText(const std::string& text) {
-  QString s = QString::fromStdString(text);
-  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return s;
-}
-
-QStringList QtFileFilters(const std::string& filter) {
-  const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
-  QStringList out;
-  static const QRegularExpression kTrailingPatterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString name = parts[i].trimmed();
-    // Some callers' strings carry a stray ';' before a name; it is no part of the name.
-    while (name.startsWith(QLatin1Char(';'))) name = name.mid(1).trimmed();
-    const QString pattern = parts[i + 1].trimmed();
-    if (name.isEmpty() && pattern.isEmpty()) break;
-    QStringList patterns;
-    for (QString p : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-      p = p.trimmed();
-      if (p == QLatin1String("*.*")) p = QStringLiteral("*");
-      if (!p.isEmpty() && !patterns.contains(p)) patterns.push_back(p);
-    }
-    if (patterns.isEmpty()) continue;
-    // Qt shows the patterns after the name itself; drop the name's own copy of them.
-    name.remove(kTrailingPatterns);
-    const QString joined = patterns.join(QLatin1Char(' '));
-    out.push_back(name.isEmpty() ? joined
-                                 : name + QStringLiteral(" (") + joined + QLatin1Char(')'));
-  }
-  return out;
-}
 
 }  // namespace zfw

@@ -79,11 +79,4 @@ class QtView : public IView {
   qtview_detail::Host* host_;  // lives on the GUI thread, owned here
 };
 
-// "\r\n" (and a lone "\r") as Qt's "\n".
-QString QtText(const std::string& text);
-
-// A filter in the "Name|pattern;pattern|Name|pattern||" form as Qt name filters, one per
-// pair: "Name (pattern pattern)". "*.*" becomes "*" (every file, with or without a dot).
-QStringList QtFileFilters(const std::string& filter);
-
 }  // namespace zfw

@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "app/icon.h"
+#include "framework/qt/qt_modal.h"
 #include "tests/qt/qt_test_support.h"
 
 namespace zfw {
