@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   zfw::QtView view(std::map<HICON, QIcon>{{IDR_MAINFRAME, ZentrovaIcon()}});
   zv::SteadyClock clock;
   const auto serial = zv::MakePosixSerialBackend();
-  zfw::SetEnvironment(zfw::Environment{&view, &clock, serial.get()});
+  zfw::SetEnvironment(zfw::Environment{&view, &clock});
 
   int exitCode = 0;
   std::thread windowThread([&] {

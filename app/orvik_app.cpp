@@ -17,7 +17,7 @@ BOOL COrvikApp::InitInstance() {
   SetRegistryKey("Локальные приложения, созданные с помощью мастера приложений");
 
   {
-    COrvikDlg dlg;
+    COrvikDlg dlg(m_portAccess);
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

@@ -35,9 +35,9 @@ int main() {
   zv::SteadyClock clock;
   zv::ScriptedSerialBackend ports;
   auto device = ports.AddDevice("/dev/ttyBENCH");
-  zfw::SetEnvironment(zfw::Environment{&view, &clock, &ports});
+  zfw::SetEnvironment(zfw::Environment{&view, &clock});
 
-  COrvikDlg dlg;
+  COrvikDlg dlg(PortAccess{&ports, nullptr, {}});
   dlg.Create();
   dlg.m_portCombo.AddString("/dev/ttyBENCH");
   dlg.m_portCombo.SetCurSel(1);

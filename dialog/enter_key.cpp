@@ -4,23 +4,23 @@
 #include "dialog/orvik_dlg.h"
 
 void COrvikDlg::OnEnSetfocusRecordPeriod() {
-  KillTimer(1);
-  m_nEnterTarget = 1;
+  KillTimer(kTimerLivePoll);
+  m_nEnterTarget = kEnterRecordPeriod;
 }
 
 void COrvikDlg::OnEnSetfocusPollPeriod() {
-  KillTimer(1);
-  m_nEnterTarget = 2;
+  KillTimer(kTimerLivePoll);
+  m_nEnterTarget = kEnterPollPeriod;
 }
 
 void COrvikDlg::OnOK() {
   UpdateData(TRUE);
-  if (m_nEnterTarget == 1) {
+  if (m_nEnterTarget == kEnterRecordPeriod) {
     ApplyRecordPeriod();
-  } else if (m_nEnterTarget == 2) {
+  } else if (m_nEnterTarget == kEnterPollPeriod) {
     GetDlgItem(IDC_RECORD)->SetFocus();
-    SetTimer(1, static_cast<UINT>(m_nPollPeriodMs));
-    m_nEnterTarget = 0;
+    SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
+    m_nEnterTarget = kEnterNone;
   }
   // Enter never closes the window.
 }
@@ -36,10 +36,8 @@ void COrvikDlg::ApplyRecordPeriod() {
   m_nConfigWord = static_cast<int>(static_cast<double>(m_fRecordPeriod) * 100.0);
   m_nConfigWord = m_nConfigWord | m_nEventBits;
   GetDlgItem(IDC_SET_CONFIG)->SetFocus();
-  SetTimer(1, static_cast<UINT>(m_nPollPeriodMs));
-  m_nEnterTarget = 0;
+  SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
+  m_nEnterTarget = kEnterNone;
   UpdateData(FALSE);
 }
 
-// The serial-port table is read by the port discovery; until then the list holds only "no".
-void COrvikDlg::EnumeratePorts() {}

@@ -13,6 +13,13 @@ using Entry = zfw::MessageMapEntry<COrvikDlg>;
 const std::array kMessageMap{
     zfw::OnWindow<COrvikDlg>(Msg::kPaint, &COrvikDlg::OnPaint),
     zfw::OnQueryMsg<COrvikDlg>(Msg::kQueryDragIcon, &COrvikDlg::OnQueryDragIcon),
+    zfw::OnTimerMsg<COrvikDlg>(&COrvikDlg::OnTimer),
+    zfw::OnControl<COrvikDlg>(Msg::kCbnSelChange, IDC_PORT, &COrvikDlg::OnCbnSelchangePort),
+    zfw::OnMouseMsg<COrvikDlg>(Msg::kLButtonDblClk, &COrvikDlg::OnLButtonDblClk),
+    zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_SET_CONFIG, &COrvikDlg::OnBnClickedSetConfig),
+    zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_SYNC_CLOCK, &COrvikDlg::OnBnClickedSyncClock),
+    zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_EVENT_CHECK, &COrvikDlg::OnBnClickedEventCheck),
+    zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_ERASE, &COrvikDlg::OnBnClickedErase),
     zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_LANGUAGE, &COrvikDlg::OnBnClickedLanguage),
     zfw::OnControl<COrvikDlg>(Msg::kEnSetFocus, IDC_RECORD_PERIOD, &COrvikDlg::OnEnSetfocusRecordPeriod),
     zfw::OnControl<COrvikDlg>(Msg::kEnSetFocus, IDC_POLL_PERIOD, &COrvikDlg::OnEnSetfocusPollPeriod),
@@ -20,7 +27,7 @@ const std::array kMessageMap{
 
 }  // namespace
 
-COrvikDlg::COrvikDlg(CWnd* pParent)
+COrvikDlg::COrvikDlg(const PortAccess& ports, CWnd* pParent)
     : CDialogEx(MainDialogTemplate(), pParent),
       m_hIcon(AfxGetApp() != nullptr ? AfxGetApp()->LoadIcon(IDR_MAINFRAME) : IDR_MAINFRAME),
       m_dcb(),
@@ -69,7 +76,11 @@ COrvikDlg::COrvikDlg(CWnd* pParent)
       m_bReadPages(0),
       m_nShuntMillivolts(0),
       m_nShuntAmps(0),
-      m_nEnterTarget(0) {}
+      m_nEnterTarget(kEnterNone),
+      m_portAccess(ports),
+      m_bEraseWaiting(0),
+      m_fScaleHigh(0.0f),
+      m_fScaleLow(0.0f) {}
 
 COrvikDlg::~COrvikDlg() = default;
 
@@ -167,7 +178,7 @@ BOOL COrvikDlg::OnInitDialog() {
   m_progress.SetStep(10);
   m_progress.SetPos(0);
 
-  m_nEnterTarget = 0;
+  m_nEnterTarget = kEnterNone;
   UpdateData(FALSE);
   return TRUE;
 }
@@ -177,7 +188,9 @@ void COrvikDlg::OnPaint() {}
 
 HICON COrvikDlg::OnQueryDragIcon() { return m_hIcon; }
 
-int COrvikDlg::PortSelection() const { return m_portCombo.IsAttached() ? m_portCombo.GetCurSel() : -1; }
+int COrvikDlg::PortSelection() const { return m_portCombo.GetCurSel(); }
+
+bool COrvikDlg::PortBusyElsewhere() const { return m_bReceiveData == 1 || m_bEraseWaiting != 0; }
 
 bool COrvikDlg::PickText(const Bilingual& text, CString& out) const {
   if (m_nLanguage == 0) {

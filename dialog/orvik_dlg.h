@@ -16,6 +16,7 @@
 #include "framework/msgmap.h"
 #include "framework/wnd.h"
 #include "link/port_types.h"
+#include "platform/port_table.h"
 #include "platform/serial_port.h"
 
 // A status text or message in both languages, picked by m_nLanguage when it is shown.
@@ -36,7 +37,17 @@ class COrvikDlg : public CDialogEx {
  public:
   enum { IDD = IDD_ORVIK_DIALOG };
 
-  explicit COrvikDlg(CWnd* pParent = nullptr);
+  // The window's timers.
+  static constexpr UINT_PTR kTimerLivePoll = 1;
+  static constexpr UINT_PTR kTimerRecordPoll = 2;
+  static constexpr UINT_PTR kTimerEraseWait = 3;
+  static constexpr UINT_PTR kTimerDownload = 4;
+  // What the Enter key acts on (m_nEnterTarget).
+  static constexpr int kEnterNone = 0;
+  static constexpr int kEnterRecordPeriod = 1;
+  static constexpr int kEnterPollPeriod = 2;
+
+  explicit COrvikDlg(const PortAccess& ports = {}, CWnd* pParent = nullptr);
   ~COrvikDlg() override;
 
   // ---- state, in declaration order ----
@@ -128,6 +139,14 @@ class COrvikDlg : public CDialogEx {
   CEdit m_editShuntAmps;
   CEdit m_editShuntMillivolts;
   int m_nEnterTarget;
+  // How ports are reached: the serial backend, the port table, names from the command line.
+  PortAccess m_portAccess;
+  // 1 from the confirmed erase command until the erase wait's last tick: the erase owns the
+  // open port meanwhile, and every other exchange stays off it.
+  int m_bEraseWaiting;
+  // The current-scale factors H and L, worked out afresh by every DecodeReply.
+  float m_fScaleHigh;
+  float m_fScaleLow;
 
   // ---- main window (dialog/) ----
   BOOL OnInitDialog() override;
@@ -139,6 +158,8 @@ class COrvikDlg : public CDialogEx {
   void OnEnSetfocusPollPeriod();
   void ApplyRecordPeriod();
   void EnumeratePorts();
+  void OnLButtonDblClk(UINT nFlags, CPoint point);
+  void OnCbnSelchangePort();
   // Sets the captions of the language m_nLanguage names.
   void SetCaptions();
   void OnBnClickedLanguage();
@@ -177,6 +198,31 @@ class COrvikDlg : public CDialogEx {
 
   // The port selection index, -1 when nothing is selected.
   int PortSelection() const;
+  // Whether an exchange on the window thread must stay off the port now: a download or the
+  // erase wait owns it.
+  bool PortBusyElsewhere() const;
+
+  // ---- poll timers and device operations (link/) ----
+  void OnTimer(UINT_PTR nIDEvent) override;
+  // One live-poll exchange, for timer 1 (which stays off the port during a download) and
+  // timer 2.
+  void PollTick(bool stayOffDuringDownload);
+  void EraseWaitTick();
+  void ReadConfiguration();
+  void OnBnClickedSetConfig();
+  void OnBnClickedSyncClock();
+  void OnBnClickedErase();
+
+  // ---- reply decoding (decode/) ----
+  void DecodeReply();
+  // Works out m_fScaleHigh and m_fScaleLow from the version and the device's shunt rating.
+  void ComputeScaleFactors();
+  void DecodeMeasurement();
+  void DecodeConfiguration();
+  void OnBnClickedEventCheck();
+  // Big-endian fields of m_rxFrame, fetched through its bounds-checked accessor.
+  unsigned RxWord(std::size_t offset) const;
+  unsigned RxByte(std::size_t offset) const;
 
  protected:
   bool OnWndMsg(zfw::Msg msg, int id, const zfw::MsgArgs& args) override;

@@ -1,10 +1,10 @@
 // What the window layer is given by the program's entry point (or a test): the view that shows
-// the windows, the clock, and the serial backend. One environment is current at a time.
+// the windows and the clock. One environment is current at a time. How a window reaches its
+// devices is its own business and is handed to it directly.
 #pragma once
 
 namespace zv {
 class IClock;
-class ISerialBackend;
 }  // namespace zv
 
 namespace zfw {
@@ -14,7 +14,6 @@ class IView;
 struct Environment {
   IView* view = nullptr;
   zv::IClock* clock = nullptr;
-  zv::ISerialBackend* serial = nullptr;
 };
 
 // The current environment; the entry point or the test sets it before any window is built.

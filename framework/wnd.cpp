@@ -42,39 +42,51 @@ void CEdit::SetSel(int start, int end) {
   if (owner_ != nullptr && start == 0 && end == -1) Model().SelectAll(id_);
 }
 
-void CComboBox::ResetContent() { Model().ResetContent(id_); }
-int CComboBox::AddString(const CString& text) { return Model().AddString(id_, text.str()); }
+void CComboBox::ResetContent() {
+  if (owner_ != nullptr) Model().ResetContent(id_);
+}
+int CComboBox::AddString(const CString& text) { return owner_ != nullptr ? Model().AddString(id_, text.str()) : -1; }
 int CComboBox::SetCurSel(int index) {
+  if (owner_ == nullptr) return -1;
   Model().SetCurSel(id_, index);
   return Model().Get(id_).curSel;
 }
-int CComboBox::GetCurSel() const { return Model().Get(id_).curSel; }
-int CComboBox::GetCount() const { return static_cast<int>(Model().Get(id_).items.size()); }
+int CComboBox::GetCurSel() const { return owner_ != nullptr ? Model().Get(id_).curSel : -1; }
+int CComboBox::GetCount() const { return owner_ != nullptr ? static_cast<int>(Model().Get(id_).items.size()) : 0; }
 int CComboBox::GetLBTextLen(int index) const {
+  if (owner_ == nullptr) return -1;
   const auto& items = Model().Get(id_).items;
   if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return -1;
   return static_cast<int>(items[static_cast<std::size_t>(index)].size());
 }
 void CComboBox::GetLBText(int index, CString& text) const {
+  if (owner_ == nullptr) return;
   const auto& items = Model().Get(id_).items;
   if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return;
   text = CString(items[static_cast<std::size_t>(index)]);
 }
 
-void CProgressCtrl::SetRange(short low, short high) { Model().SetRange(id_, low, high); }
-void CProgressCtrl::SetRange32(int low, int high) { Model().SetRange(id_, low, high); }
+void CProgressCtrl::SetRange(short low, short high) {
+  if (owner_ != nullptr) Model().SetRange(id_, low, high);
+}
+void CProgressCtrl::SetRange32(int low, int high) {
+  if (owner_ != nullptr) Model().SetRange(id_, low, high);
+}
 int CProgressCtrl::SetPos(int pos) {
+  if (owner_ == nullptr) return 0;
   const int old = Model().Get(id_).pos;
   Model().SetPos(id_, pos);
   return old;
 }
-int CProgressCtrl::GetPos() const { return Model().Get(id_).pos; }
+int CProgressCtrl::GetPos() const { return owner_ != nullptr ? Model().Get(id_).pos : 0; }
 int CProgressCtrl::SetStep(int step) {
+  if (owner_ == nullptr) return 0;
   const int old = Model().Get(id_).step;
   Model().SetStep(id_, step);
   return old;
 }
 COLORREF CProgressCtrl::SetBarColor(COLORREF color) {
+  if (owner_ == nullptr) return CLR_DEFAULT;
   const COLORREF old = Model().Get(id_).barColor;
   Model().SetBarColor(id_, color);
   return old;

@@ -1,6 +1,8 @@
 // Window objects: the dialog, its controls, data exchange. A control object is a thin handle
-// on one control of its dialog's control model; it does nothing until it is attached (by
-// DDX_Control or GetDlgItem).
+// on one control of its dialog's control model. Until it is attached (by DDX_Control or
+// GetDlgItem) every control class behaves the same way: its changes do nothing and its
+// queries answer as an empty control would (no text, unchecked, disabled, no selection -1,
+// no entries, position 0).
 //
 // Threads: a dialog and its controls are used on the dialog's window thread only. Other
 // threads reach it through PostInput and PostToWindow, which queue work for that thread.

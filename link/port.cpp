@@ -1,6 +1,8 @@
 // Opening, configuring, writing to and closing the device's port; the frame CRC.
+#include <cstdio>
+#include <string>
+
 #include "dialog/orvik_dlg.h"
-#include "framework/environment.h"
 #include "link/crc16.h"
 
 namespace {
@@ -28,17 +30,26 @@ void COrvikDlg::OpenPort() {
   }
   m_ovRead = OVERLAPPED{};
   m_ovWrite = OVERLAPPED{};
+  const std::string name = m_pszPortName != nullptr ? m_pszPortName : "";
   zv::PortError error;
-  zv::ISerialBackend* serial = zfw::CurrentEnvironment().serial;
-  m_hPort = serial != nullptr ? serial->Open(m_pszPortName != nullptr ? m_pszPortName : "", error) : nullptr;
-  if (!m_hPort) {
-    KillTimer(1);
+  HANDLE port;
+  if (m_portAccess.serial != nullptr) {
+    port = m_portAccess.serial->Open(name, error);
+  } else {
+    error = zv::PortError{zv::PortErrorKind::kNotFound, 0, "open " + name + ": no serial ports on this machine"};
+  }
+  if (!port) {
+    // A port that another exchange holds stays with it; only a new open replaces m_hPort.
+    // The box is the design's; why the open failed goes to standard error.
+    std::fprintf(stderr, "zentrova: %s\n", error.message.c_str());
+    KillTimer(kTimerLivePoll);
     if (PickText(kOpenFailed, text)) MessageBox(text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
     UpdateData(FALSE);
     m_portCombo.SetCurSel(0);
     UpdateData(FALSE);
     return;
   }
+  m_hPort = std::move(port);
   // Parity and stop bits stay as the port reports them; the rest is the device's line.
   m_hPort->GetSettings(m_dcb);
   m_dcb.byteSize = 8;

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "framework/afx.h"
+#include "platform/port_table.h"
 #include "platform/serial_port.h"
 
 using WORD = uint16_t;
@@ -28,4 +31,11 @@ struct OVERLAPPED {
 struct COMSTAT {
   DWORD cbInQue = 0;
   DWORD cbOutQue = 0;
+};
+
+// What the window reaches the logger through. Not owned: each outlives the window.
+struct PortAccess {
+  zv::ISerialBackend* serial = nullptr;  // opens ports by name; none: every open fails
+  zv::IPortTable* table = nullptr;       // the machine's serial ports; none: the table cannot be read
+  std::vector<std::string> extraPorts;   // names given on the command line, listed after the table's
 };

@@ -30,7 +30,9 @@ TEST_P(StartUp, RunsTheWindowUntilItIsClosed) {
   zfw::HeadlessView view;
   zv::SteadyClock clock;
   zv::ScriptedSerialBackend ports;
-  zfw::SetEnvironment(zfw::Environment{&view, &clock, &ports});
+  zv::FixedPortTable table;
+  app.m_portAccess = PortAccess{&ports, &table, {}};
+  zfw::SetEnvironment(zfw::Environment{&view, &clock});
 
   auto done = std::async(std::launch::async, [] { return AfxWinMain("/usr/local/bin/zentrova"); });
   ASSERT_TRUE(WaitFor([&] { return view.Visible(); }));

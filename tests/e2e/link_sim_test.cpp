@@ -23,8 +23,8 @@ class LinkToSimulatedLogger : public ::testing::Test {
     server = std::make_unique<zv::sim::SimServer>(options);
     std::string error;
     ASSERT_TRUE(server->Start(&error)) << error;
-    zfw::SetEnvironment(zfw::Environment{&view, &clock, serial.get()});
-    dlg = std::make_unique<COrvikDlg>();
+    zfw::SetEnvironment(zfw::Environment{&view, &clock});
+    dlg = std::make_unique<COrvikDlg>(PortAccess{serial.get(), nullptr, {}});
     ASSERT_TRUE(dlg->Create());
     const int index = dlg->m_portCombo.AddString(server->PortName().c_str());
     dlg->m_portCombo.SetCurSel(index);

@@ -29,9 +29,9 @@ class MainWindowOnQt : public ::testing::Test {
  protected:
   void SetUp() override {
     view = std::make_unique<zfw::QtView>(std::map<HICON, QIcon>{{IDR_MAINFRAME, ZentrovaIcon()}});
-    zfw::SetEnvironment(zfw::Environment{view.get(), &clock, &ports});
+    zfw::SetEnvironment(zfw::Environment{view.get(), &clock});
     windowThread = std::thread([this] {
-      COrvikDlg dlg;
+      COrvikDlg dlg(PortAccess{&ports, &table, {}});
       result = dlg.DoModal();
     });
     ASSERT_TRUE(ProcessUntil([&] { return view->Window() != nullptr && view->Window()->isVisible(); }));
@@ -50,6 +50,7 @@ class MainWindowOnQt : public ::testing::Test {
   CWinApp app{"zentrova"};
   zv::SteadyClock clock;
   zv::ScriptedSerialBackend ports;
+  zv::FixedPortTable table;
   std::unique_ptr<zfw::QtView> view;
   std::thread windowThread;
   std::atomic<intptr_t> result{-2};

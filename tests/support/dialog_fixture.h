@@ -20,8 +20,8 @@ namespace ztest {
 class DialogFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    zfw::SetEnvironment(zfw::Environment{&view, &clock, &ports});
-    dlg = std::make_unique<COrvikDlg>();
+    zfw::SetEnvironment(zfw::Environment{&view, &clock});
+    dlg = std::make_unique<COrvikDlg>(PortAccess{&ports, &portTable, {}});
     ASSERT_TRUE(dlg->Create());
   }
   void TearDown() override {
@@ -62,6 +62,7 @@ class DialogFixture : public ::testing::Test {
   zfw::HeadlessView view;
   zv::VirtualClock clock;
   zv::ScriptedSerialBackend ports;
+  zv::FixedPortTable portTable;
   std::unique_ptr<COrvikDlg> dlg;
 };
 

@@ -1,0 +1,3 @@
+#include "dialog/orvik_dlg.h"
+void COrvikDlg::DecodeConfiguration() {}
+void COrvikDlg::OnBnClickedEventCheck() {}

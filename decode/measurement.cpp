@@ -1,0 +1,2 @@
+#include "dialog/orvik_dlg.h"
+void COrvikDlg::DecodeMeasurement() {}
