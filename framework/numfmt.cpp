@@ -252,6 +252,8 @@ std::optional<unsigned long long> Digits(std::string_view t, std::size_t i, bool
   return v;
 }
 
+bool StartsWithSign(std::string_view t) { return !t.empty() && (t[0] == '+' || t[0] == '-'); }
+
 bool StartsWithNoCase(std::string_view t, std::string_view word) {
   if (t.size() < word.size()) return false;
   for (std::size_t k = 0; k < word.size(); ++k) {
@@ -293,6 +295,8 @@ std::optional<double> ScanDouble(std::string_view text) {
   bool negative = false;
   std::size_t i = SkipSpaceAndSign(text, negative);
   const std::string_view rest = text.substr(i);
+  // std::from_chars takes a minus sign of its own: a second sign would slip through it.
+  if (StartsWithSign(rest)) return std::nullopt;
   const double sign = negative ? -1.0 : 1.0;
   if (StartsWithNoCase(rest, "inf")) return sign * std::numeric_limits<double>::infinity();
   if (StartsWithNoCase(rest, "nan")) return sign * std::numeric_limits<double>::quiet_NaN();
@@ -301,8 +305,10 @@ std::optional<double> ScanDouble(std::string_view text) {
   const char* begin = rest.data();
   const char* end = rest.data() + rest.size();
   if (rest.size() >= 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
+    // "0x" without hexadecimal digits after it (a sign there included) reads as 0.
+    if (StartsWithSign(rest.substr(2))) return sign * 0.0;
     res = std::from_chars(begin + 2, end, value, std::chars_format::hex);
-    if (res.ec == std::errc::invalid_argument) return sign * 0.0;  // "0x" alone reads as 0
+    if (res.ec == std::errc::invalid_argument) return sign * 0.0;
   } else {
     res = std::from_chars(begin, end, value, std::chars_format::general);
   }

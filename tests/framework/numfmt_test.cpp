@@ -104,6 +104,9 @@ TEST(Scan, DoubleReadsTheLongestNumberPrefix) {
       {"+.5", true, 0.5},     {"4.99", true, 4.99}, {"1e", true, 1.0},    {"0x1p3", true, 8.0},
       {"", false, 0},         {"   ", false, 0},    {"abc", false, 0},    {",5", false, 0},
       {"-", false, 0},        {".", false, 0},      {"1e999", true, HUGE_VAL}, {"1e-999", true, 0.0},
+      // One sign at most: a second one ends the scan before any digit.
+      {"--5", false, 0},      {"+-5", false, 0},    {"-+5", false, 0},    {"--inf", false, 0},
+      {"+-inf", false, 0},    {"- 5", false, 0},    {"+", false, 0},      {"0x-1p3", true, 0.0},
   };
   for (const auto& c : cases) {
     const auto got = zfw::ScanDouble(c.text);
@@ -129,6 +132,10 @@ TEST(Scan, IntegersLikeTheCLibrary) {
   EXPECT_EQ(zfw::ScanUnsigned("-1"), 4294967295u);
   EXPECT_EQ(zfw::ScanUnsigned("70000"), 70000u);
   EXPECT_FALSE(zfw::ScanUnsigned("x1"));
+  for (const char* text : {"--5", "+-5", "-+5", "- 5", "-", "+"}) {
+    EXPECT_FALSE(zfw::ScanInt(text)) << "'" << text << "'";
+    EXPECT_FALSE(zfw::ScanUnsigned(text)) << "'" << text << "'";
+  }
 }
 
 }  // namespace
