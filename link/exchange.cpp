@@ -34,7 +34,8 @@ void COrvikDlg::ReadWaitingBytes() {
   std::vector<uint8_t> buffer(static_cast<std::size_t>(m_nInQueue));
   std::size_t got = 0;
   while (m_hPort && got < buffer.size()) {
-    const std::size_t n = m_hPort->Read(buffer.data() + got, buffer.size() - got);
+    std::size_t n = 0;
+    m_hPort->Read(buffer.data() + got, buffer.size() - got, n);
     if (n == 0) break;
     got += n;
   }

@@ -34,7 +34,7 @@ void COrvikDlg::OpenPort() {
   zv::PortError error;
   HANDLE port;
   if (m_portAccess.serial != nullptr) {
-    port = m_portAccess.serial->Open(name, error);
+    error = m_portAccess.serial->Open(name, port);
   } else {
     error = zv::PortError{zv::PortErrorKind::kNotFound, 0, "open " + name + ": no serial ports on this machine"};
   }
@@ -65,5 +65,7 @@ void COrvikDlg::ClosePort() { m_hPort.reset(); }
 void COrvikDlg::SendFrame(const CByteArray& frame) {
   if (!m_hPort) return;
   const std::size_t length = static_cast<std::size_t>(frame.GetSize()) & 0xFF;
-  m_dwBytesWritten = static_cast<DWORD>(m_hPort->Write(frame.GetData(), length));
+  std::size_t written = 0;
+  m_hPort->Write(frame.GetData(), length, written);
+  m_dwBytesWritten = static_cast<DWORD>(written);
 }

@@ -36,10 +36,6 @@ PortError MakeError(PortErrorKind kind, int code, std::string message) {
   return e;
 }
 
-void SetOut(PortError* out, PortError value) {
-  if (out != nullptr) *out = std::move(value);
-}
-
 // How long one Write may wait in total for the driver to take more bytes when its buffer is
 // full. A frame is a few bytes, so this is only reached when the line is stuck.
 constexpr int kWriteStallBudgetMs = 250;
@@ -116,43 +112,35 @@ class PosixSerialPort final : public ISerialPort {
     return SetModemLine(TIOCM_RTS, settings.rtsControl == LineControl::kEnable);
   }
 
-  std::size_t Write(const uint8_t* data, std::size_t size, PortError* error) override {
-    if (fd_ < 0) {
-      SetOut(error, ClosedError("write"));
-      return 0;
-    }
+  PortError Write(const uint8_t* data, std::size_t size, std::size_t& written) override {
+    written = 0;
+    if (fd_ < 0) return ClosedError("write");
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteStallBudgetMs);
-    std::size_t done = 0;
-    while (done < size) {
-      const ssize_t n = ::write(fd_, data + done, size - done);
+    while (written < size) {
+      const ssize_t n = ::write(fd_, data + written, size - written);
       if (n > 0) {
-        done += static_cast<std::size_t>(n);
+        written += static_cast<std::size_t>(n);
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-        SetOut(error, ErrorFromErrno(errno, "write", name_));
-        return done;
+        return ErrorFromErrno(errno, "write", name_);
       }
       // The driver's buffer is full: wait for room, but not for long.
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) {
-        SetOut(error, MakeError(PortErrorKind::kIo, EAGAIN,
-                                "write " + name_ + ": output stalled after " +
-                                    std::to_string(done) + " of " + std::to_string(size) +
-                                    " bytes"));
-        return done;
+        return MakeError(PortErrorKind::kIo, EAGAIN,
+                         "write " + name_ + ": output stalled after " + std::to_string(written) +
+                             " of " + std::to_string(size) + " bytes");
       }
       pollfd p{fd_, POLLOUT, 0};
       if (::poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR) {
-        SetOut(error, ErrorFromErrno(errno, "poll", name_));
-        return done;
+        return ErrorFromErrno(errno, "poll", name_);
       }
     }
-    SetOut(error, {});
-    return done;
+    return {};
   }
 
   PortError QueryStatus(QueueStatus& status) override {
@@ -171,32 +159,23 @@ class PosixSerialPort final : public ISerialPort {
     return {};
   }
 
-  std::size_t Read(uint8_t* data, std::size_t size, PortError* error) override {
-    if (fd_ < 0) {
-      SetOut(error, ClosedError("read"));
-      return 0;
-    }
+  PortError Read(uint8_t* data, std::size_t size, std::size_t& read) override {
+    read = 0;
+    if (fd_ < 0) return ClosedError("read");
     // Bytes already taken into our own queue come first.
-    const std::size_t queued = std::min(size, queue_.size());
-    std::copy_n(queue_.begin(), queued, data);
-    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(queued));
-    if (queued == size) {
-      SetOut(error, {});
-      return queued;
-    }
+    read = std::min(size, queue_.size());
+    std::copy_n(queue_.begin(), read, data);
+    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(read));
+    if (read == size) return {};
     for (;;) {
-      const ssize_t n = ::read(fd_, data + queued, size - queued);
+      const ssize_t n = ::read(fd_, data + read, size - read);
       if (n >= 0) {
-        SetOut(error, {});
-        return queued + static_cast<std::size_t>(n);
+        read += static_cast<std::size_t>(n);
+        return {};
       }
       if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        SetOut(error, {});
-        return queued;
-      }
-      SetOut(error, ErrorFromErrno(errno, "read", name_));
-      return queued;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
+      return ErrorFromErrno(errno, "read", name_);
     }
   }
 
@@ -255,24 +234,20 @@ class PosixSerialPort final : public ISerialPort {
 
 class PosixSerialBackend final : public ISerialBackend {
  public:
-  std::unique_ptr<ISerialPort> Open(const std::string& name, PortError& error) override {
+  PortError Open(const std::string& name, std::unique_ptr<ISerialPort>& port) override {
+    port.reset();
     if (name.empty()) {
-      error = MakeError(PortErrorKind::kInvalidArgument, EINVAL, "open: empty port name");
-      return nullptr;
+      return MakeError(PortErrorKind::kInvalidArgument, EINVAL, "open: empty port name");
     }
     int fd = -1;
     do {
       fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-      error = ErrorFromErrno(errno, "open", name);
-      return nullptr;
-    }
+    if (fd < 0) return ErrorFromErrno(errno, "open", name);
     if (::isatty(fd) == 0) {
       ::close(fd);
-      error = MakeError(PortErrorKind::kInvalidArgument, ENOTTY,
-                        "open " + name + ": not a serial port (not a terminal)");
-      return nullptr;
+      return MakeError(PortErrorKind::kInvalidArgument, ENOTTY,
+                       "open " + name + ": not a serial port (not a terminal)");
     }
     // The lock comes first: TIOCEXCL is state of the terminal, not of this descriptor, so an
     // open that loses the race must leave it alone. flock belongs to the open file
@@ -281,23 +256,22 @@ class PosixSerialBackend final : public ISerialBackend {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int err = errno;
       ::close(fd);
-      error = ErrorFromErrno(err, "lock", name);
+      PortError error = ErrorFromErrno(err, "lock", name);
       if (err == EWOULDBLOCK || err == EAGAIN) error.message = "open " + name + ": port is busy";
-      return nullptr;
+      return error;
     }
     if (::ioctl(fd, TIOCEXCL) != 0) {
       const int err = errno;
       ::flock(fd, LOCK_UN);
       ::close(fd);
-      error = ErrorFromErrno(err, "TIOCEXCL", name);
-      return nullptr;
+      return ErrorFromErrno(err, "TIOCEXCL", name);
     }
     // Bytes that reached the terminal while nobody had the port open (a late answer to an
     // exchange that has already closed) are not part of anything this open will ask for; a
     // serial port that was closed would not have received them at all.
     ::tcflush(fd, TCIFLUSH);
-    error = PortError{};
-    return std::make_unique<PosixSerialPort>(fd, name);
+    port = std::make_unique<PosixSerialPort>(fd, name);
+    return {};
   }
 };
 

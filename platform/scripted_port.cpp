@@ -15,10 +15,6 @@ PortError MakeError(PortErrorKind kind, std::string message) {
   return e;
 }
 
-void SetOut(PortError* out, PortError value) {
-  if (out != nullptr) *out = std::move(value);
-}
-
 // A port handed out by ScriptedSerialBackend; everything it does goes to its device, which
 // is what the test looks at.
 class ScriptedPort final : public ISerialPort {
@@ -42,11 +38,11 @@ class ScriptedPort final : public ISerialPort {
     return {};
   }
 
-  std::size_t Write(const uint8_t* data, std::size_t size, PortError* error) override {
+  PortError Write(const uint8_t* data, std::size_t size, std::size_t& written) override {
     // Handing over nothing puts nothing on the line, so the device sees no frame.
     if (size > 0) device_->OnWrite(data, size);
-    SetOut(error, {});
-    return size;
+    written = size;
+    return {};
   }
 
   PortError QueryStatus(QueueStatus& status) override {
@@ -55,9 +51,9 @@ class ScriptedPort final : public ISerialPort {
     return {};
   }
 
-  std::size_t Read(uint8_t* data, std::size_t size, PortError* error) override {
-    SetOut(error, {});
-    return size == 0 ? 0 : device_->OnRead(data, size);
+  PortError Read(uint8_t* data, std::size_t size, std::size_t& read) override {
+    read = size == 0 ? 0 : device_->OnRead(data, size);
+    return {};
   }
 
  private:
@@ -204,16 +200,13 @@ std::shared_ptr<ScriptedDevice> ScriptedSerialBackend::Device(const std::string&
   return it == devices_.end() ? nullptr : it->second;
 }
 
-std::unique_ptr<ISerialPort> ScriptedSerialBackend::Open(const std::string& name,
-                                                         PortError& error) {
+PortError ScriptedSerialBackend::Open(const std::string& name, std::unique_ptr<ISerialPort>& port) {
+  port.reset();
   std::shared_ptr<ScriptedDevice> device = Device(name);
-  if (!device) {
-    error = MakeError(PortErrorKind::kNotFound, "open " + name + ": no such port");
-    return nullptr;
-  }
-  error = device->OnOpen();
-  if (!error.ok()) return nullptr;
-  return std::make_unique<ScriptedPort>(std::move(device), name);
+  if (!device) return MakeError(PortErrorKind::kNotFound, "open " + name + ": no such port");
+  if (PortError error = device->OnOpen(); !error.ok()) return error;
+  port = std::make_unique<ScriptedPort>(std::move(device), name);
+  return {};
 }
 
 }  // namespace zv

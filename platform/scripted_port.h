@@ -85,7 +85,7 @@ class ScriptedSerialBackend final : public ISerialBackend {
   // The device behind a name; created on first use. Names without a device do not exist.
   std::shared_ptr<ScriptedDevice> AddDevice(const std::string& name);
   std::shared_ptr<ScriptedDevice> Device(const std::string& name) const;
-  std::unique_ptr<ISerialPort> Open(const std::string& name, PortError& error) override;
+  PortError Open(const std::string& name, std::unique_ptr<ISerialPort>& port) override;
 
  private:
   mutable std::mutex mu_;

@@ -1,6 +1,8 @@
 // The one narrow transport interface to the logger: open a port by name, set its line,
 // write, ask how many bytes wait, read those bytes, close. Backends: POSIX termios
 // (posix_serial.cpp), the scripted in-process port for tests (scripted_port.h), later Win32.
+// Every operation returns a PortError (ok() on success) and gives its result through an
+// out-parameter, which is set on failure too.
 #pragma once
 
 #include <cstddef>
@@ -70,13 +72,14 @@ class ISerialPort {
   // (kNotSupported for mark/space parity where the system has none) and leaves the line as
   // it was.
   virtual PortError SetSettings(const LineSettings& settings) = 0;
-  // Hands the bytes to the port and returns how many it took; never waits for a reply.
-  // error, when given, is set to the outcome (ok() on success); the same holds for Read.
-  virtual std::size_t Write(const uint8_t* data, std::size_t size, PortError* error = nullptr) = 0;
+  // Hands the bytes to the port; written is how many it took, also when it fails part way.
+  // Never waits for a reply.
+  virtual PortError Write(const uint8_t* data, std::size_t size, std::size_t& written) = 0;
   // Fills status with the queue counters; inQueue is 0 when the query fails.
   virtual PortError QueryStatus(QueueStatus& status) = 0;
-  // Reads at most size bytes that are already waiting; never blocks. Returns the count read.
-  virtual std::size_t Read(uint8_t* data, std::size_t size, PortError* error = nullptr) = 0;
+  // Reads at most size bytes that are already waiting; never blocks. read is the count
+  // taken, 0 when nothing waits (not an error); bytes taken before a failure still count.
+  virtual PortError Read(uint8_t* data, std::size_t size, std::size_t& read) = 0;
 };
 
 // Opens ports by name.
@@ -84,8 +87,9 @@ class ISerialBackend {
  public:
   virtual ~ISerialBackend() = default;
   // Opens the named port for exclusive use: a second open of the same port fails with kBusy
-  // until the first is closed. The name is used verbatim. Returns null and fills error on failure.
-  virtual std::unique_ptr<ISerialPort> Open(const std::string& name, PortError& error) = 0;
+  // until the first is closed. The name is used verbatim. port holds the open port on
+  // success and is null on failure.
+  virtual PortError Open(const std::string& name, std::unique_ptr<ISerialPort>& port) = 0;
 };
 
 // The POSIX termios backend.

@@ -158,9 +158,7 @@ TEST_P(OpenPortFailure, ShowsItsBoxAndLeavesThePortClosed) {
   if (c.exists) {
     ports.AddDevice("/dev/ttyLOGGER");
     if (c.held) {
-      zv::PortError e;
-      holder = ports.Open("/dev/ttyLOGGER", e);
-      ASSERT_TRUE(holder);
+      ASSERT_TRUE(ports.Open("/dev/ttyLOGGER", holder).ok());
     }
   }
   if (c.select) SelectPort("/dev/ttyLOGGER");

@@ -23,8 +23,8 @@ class ScriptedPortTest : public ::testing::Test {
   void SetUp() override { device_ = backend_.AddDevice("COM3"); }
 
   std::unique_ptr<ISerialPort> Open() {
-    PortError error;
-    auto port = backend_.Open("COM3", error);
+    std::unique_ptr<ISerialPort> port;
+    const PortError error = backend_.Open("COM3", port);
     EXPECT_TRUE(error.ok()) << error.message;
     return port;
   }
@@ -37,16 +37,16 @@ class ScriptedPortTest : public ::testing::Test {
 
   static Bytes ReadAll(ISerialPort& port, std::size_t max = 4096) {
     Bytes b(max);
-    PortError error;
-    b.resize(port.Read(b.data(), b.size(), &error));
-    EXPECT_TRUE(error.ok());
+    std::size_t read = 0;
+    EXPECT_TRUE(port.Read(b.data(), b.size(), read).ok());
+    b.resize(read);
     return b;
   }
 
   static void Send(ISerialPort& port, const Bytes& frame) {
-    PortError error;
-    EXPECT_EQ(port.Write(frame.data(), frame.size(), &error), frame.size());
-    EXPECT_TRUE(error.ok());
+    std::size_t written = 0;
+    EXPECT_TRUE(port.Write(frame.data(), frame.size(), written).ok());
+    EXPECT_EQ(written, frame.size());
   }
 
   ScriptedSerialBackend backend_;
@@ -90,8 +90,8 @@ TEST_F(ScriptedPortTest, ArrivalTableEdges) {
     ScriptedSerialBackend backend;
     auto device = backend.AddDevice("COM9");
     device->QueueReply({Sequence(20, 0), c.arrival});
-    PortError error;
-    auto port = backend.Open("COM9", error);
+    std::unique_ptr<ISerialPort> port;
+    ASSERT_TRUE(backend.Open("COM9", port).ok());
     ASSERT_TRUE(port);
     Send(*port, {0x01});
     std::vector<uint32_t> seen;
@@ -107,8 +107,7 @@ TEST_F(ScriptedPortTest, ReadsTakeOnlyArrivedBytesInOrder) {
   ASSERT_TRUE(port);
   Send(*port, {0x01, 0x04});
 
-  uint8_t nothing = 0;
-  EXPECT_EQ(port->Read(&nothing, 1), 0u) << "nothing has arrived before the first poll";
+  EXPECT_EQ(ReadAll(*port, 1), Bytes{}) << "nothing has arrived before the first poll";
 
   EXPECT_EQ(Poll(*port), 10u);
   Bytes got = ReadAll(*port, 4);
@@ -241,15 +240,17 @@ TEST_F(ScriptedPortTest, SecondOpenIsBusyUntilTheFirstCloses) {
   EXPECT_EQ(first->Name(), "COM3");
   EXPECT_TRUE(device_->IsOpen());
 
-  PortError error;
-  EXPECT_FALSE(backend_.Open("COM3", error));
+  std::unique_ptr<ISerialPort> second;
+  PortError error = backend_.Open("COM3", second);
+  EXPECT_FALSE(second);
   EXPECT_EQ(error.kind, PortErrorKind::kBusy);
   EXPECT_NE(error.message.find("COM3"), std::string::npos) << error.message;
   EXPECT_TRUE(device_->IsOpen()) << "the refused open must not close the first";
 
   first.reset();
   EXPECT_FALSE(device_->IsOpen());
-  auto again = backend_.Open("COM3", error);
+  std::unique_ptr<ISerialPort> again;
+  error = backend_.Open("COM3", again);
   EXPECT_TRUE(again);
   EXPECT_TRUE(error.ok());
   EXPECT_EQ(device_->OpenCount(), 2);
@@ -262,8 +263,9 @@ TEST_F(ScriptedPortTest, FailOpenReturnsThatErrorUntilLifted) {
   denied.message = "open COM3: Permission denied";
   device_->FailOpen(denied);
 
-  PortError error;
-  EXPECT_FALSE(backend_.Open("COM3", error));
+  std::unique_ptr<ISerialPort> port;
+  PortError error = backend_.Open("COM3", port);
+  EXPECT_FALSE(port);
   EXPECT_EQ(error.kind, denied.kind);
   EXPECT_EQ(error.code, denied.code);
   EXPECT_EQ(error.message, denied.message);
@@ -271,17 +273,23 @@ TEST_F(ScriptedPortTest, FailOpenReturnsThatErrorUntilLifted) {
   EXPECT_EQ(device_->OpenCount(), 0);
 
   device_->FailOpen(PortError{});
-  EXPECT_TRUE(backend_.Open("COM3", error));
+  EXPECT_TRUE(backend_.Open("COM3", port).ok());
+  EXPECT_TRUE(port);
   EXPECT_EQ(device_->OpenCount(), 1);
 }
 
-TEST_F(ScriptedPortTest, UnknownNameIsNotFound) {
-  PortError error;
-  EXPECT_FALSE(backend_.Open("COM4", error));
+TEST_F(ScriptedPortTest, UnknownNameIsNotFoundAndLeavesNoPort) {
+  // A port already in the out-parameter is dropped: after a failed open it is null.
+  std::unique_ptr<ISerialPort> port = Open();
+  ASSERT_TRUE(port);
+  PortError error = backend_.Open("COM4", port);
+  EXPECT_FALSE(port);
+  EXPECT_FALSE(device_->IsOpen());
   EXPECT_EQ(error.kind, PortErrorKind::kNotFound);
   EXPECT_EQ(error.message, "open COM4: no such port");
   EXPECT_EQ(backend_.Device("COM4"), nullptr);
-  EXPECT_FALSE(backend_.Open("com3", error)) << "names are used verbatim";
+  error = backend_.Open("com3", port);
+  EXPECT_EQ(error.kind, PortErrorKind::kNotFound) << "names are used verbatim";
   EXPECT_EQ(backend_.AddDevice("COM3"), device_) << "one device per name";
 }
 
