@@ -16,7 +16,7 @@ inline constexpr uint8_t kDeviceAddress = 0x01;
 inline constexpr std::size_t kAddressOffset = 0;
 inline constexpr std::size_t kFunctionOffset = 1;
 inline constexpr std::size_t kCrcBytes = 2;
-// A reply shorter than this cannot hold an address, a code and a CRC.
+// A frame (request or reply) shorter than this cannot hold an address, a code and a CRC.
 inline constexpr std::size_t kMinReplyLength = 4;
 
 // ---- function codes ---------------------------------------------------------------------
@@ -58,6 +58,9 @@ inline constexpr std::size_t kClockMinuteOffset = 10;
 inline constexpr std::size_t kClockMonthOffset = 11;
 inline constexpr std::size_t kClockDayOffset = 12;
 inline constexpr std::size_t kClockYearOffset = 14;
+// Every year on the line, in the clock write, the measurement reply and the memory records,
+// is one byte: the year less this.
+inline constexpr int kYearBase = 2000;
 
 // The erase command. Its count field says two registers while one 16-bit value follows;
 // the logger expects exactly these bytes.
