@@ -121,8 +121,11 @@ void Parser::Define() {
   options_["--shunt-a"] = {true, "a number from 0 to 65535", Into(d.config.shuntAmps, 0, k16)};
   options_["--config-word"] = {true, "a number from 0 to 65535 (0x... for hex)", Into(d.config.configWord, 0, k16)};
   options_["--records"] = {true, "a count of records", [this, &d](std::string_view v) {
+                             // At most what the largest memory holds; the version's own is checked later.
+                             const uint64_t most = uint64_t{proto::MemoryPagesForVersion(proto::kVersion210)} *
+                                                   proto::kRecordsPerPage;
                              uint64_t n = 0;
-                             if (!Unsigned(v, 0, 4096ull * 256, n)) return false;
+                             if (!Unsigned(v, 0, most, n)) return false;
                              d.records = n;
                              recordsGiven_ = true;
                              return true;
@@ -254,7 +257,7 @@ bool Parser::Run(const std::vector<std::string>& args, std::string& error) {
     }
   }
   const DeviceOptions& d = out_.server.device;
-  const std::size_t capacity = MemoryPagesForVersion(d.config.version) * kRecordsPerPage;
+  const std::size_t capacity = proto::MemoryPagesForVersion(d.config.version) * proto::kRecordsPerPage;
   if (recordsGiven_ && d.records > capacity) {
     error = "--records " + std::to_string(d.records) + " does not fit: version " +
             std::to_string(d.config.version) + " holds at most " + std::to_string(capacity) + " records";

@@ -10,22 +10,36 @@ namespace zv::sim {
 
 namespace {
 
-constexpr uint16_t kMaxReadRegisters = 125;
+namespace meas = proto::measurement;
+namespace cfg = proto::config;
 
 BatteryProfile ProfileFor(const DeviceConfig& config) {
   const ScaleFactors f = ProgramFactors(config);
   BatteryProfile p;
   p.nominalVolts = config.nominalVoltage;
-  p.rangeSwitchAmps = HighRangeThreshold(config.version) * static_cast<double>(f.high) / 5000.0;
+  p.rangeSwitchAmps = proto::HighRangeThreshold(config.version) * static_cast<double>(f.high) / proto::kFullScaleCounts;
   p.maxAmps = p.rangeSwitchAmps * 4.0;
   return p;
 }
 
 LocalTime AtMs(int64_t ms) { return MsToCivil(ms); }
 
+uint8_t YearByte(const LocalTime& t) { return static_cast<uint8_t>((t.year - proto::kYearBase) & 0xFF); }
+
+ConfigRegisters BuildConfigRegisters(const DeviceConfig& c) {
+  ConfigRegisters r{};
+  r[cfg::kVersion] = c.version;
+  r[cfg::kSerial] = c.serial;
+  r[cfg::kShuntMillivolts] = c.shuntMillivolts;
+  r[cfg::kShuntAmps] = c.shuntAmps;
+  r[cfg::kNominalVoltage] = c.nominalVoltage;
+  r[cfg::kConfigWord] = c.configWord;
+  return r;
+}
+
 std::vector<uint8_t> RegisterReply(uint8_t function, std::span<const uint16_t> table, uint16_t start,
                                    uint16_t count) {
-  std::vector<uint8_t> f{kDeviceAddress, function, static_cast<uint8_t>(count * 2)};
+  std::vector<uint8_t> f{proto::kDeviceAddress, function, static_cast<uint8_t>(count * 2)};
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t reg = static_cast<uint32_t>(start) + i;
     PutBe16(f, reg < table.size() ? table[reg] : 0);
@@ -35,30 +49,31 @@ std::vector<uint8_t> RegisterReply(uint8_t function, std::span<const uint16_t> t
 }
 
 std::vector<uint8_t> WriteAck(uint16_t start, uint16_t count) {
-  return RegisterFrame(kFnWriteRegisters, start, count);
+  return RegisterFrame(proto::kFnWriteRegisters, start, count);
+}
+
+RequestKind KindOf(proto::RequestShape shape) {
+  switch (shape) {
+    case proto::RequestShape::kUnknown: return RequestKind::kUnknown;
+    case proto::RequestShape::kConfigRead: return RequestKind::kConfigRead;
+    case proto::RequestShape::kMeasurement: return RequestKind::kMeasurement;
+    case proto::RequestShape::kPage: return RequestKind::kPage;
+    case proto::RequestShape::kClockWrite: return RequestKind::kClockWrite;
+    case proto::RequestShape::kErase: return RequestKind::kErase;
+    case proto::RequestShape::kConfigWrite: return RequestKind::kConfigWrite;
+  }
+  return RequestKind::kUnknown;
 }
 
 }  // namespace
 
 RequestKind ClassifyRequest(std::span<const uint8_t> f) {
-  if (f.size() < 4 || f[0] != kDeviceAddress) return RequestKind::kUnknown;
-  if (!FrameCrcValid(f)) return RequestKind::kBadCrc;
-  switch (f[1]) {
-    case kFnReadInput:
-      if (f.size() != 8) return RequestKind::kUnknown;
-      return Be16(f, 4) == kPageCountField ? RequestKind::kPage : RequestKind::kMeasurement;
-    case kFnReadConfig:
-      return f.size() == 8 ? RequestKind::kConfigRead : RequestKind::kUnknown;
-    case kFnWriteRegisters:
-      if (f.size() < 9) return RequestKind::kUnknown;
-      if (Be16(f, 2) == kEraseRegister) return RequestKind::kErase;
-      if (Be16(f, 2) == kClockRegister || Be16(f, 2) == kClockRegisterAlt) return RequestKind::kClockWrite;
-      return RequestKind::kUnknown;
-    case kFnWriteConfig:
-      return f.size() == 17 ? RequestKind::kConfigWrite : RequestKind::kUnknown;
-    default:
-      return RequestKind::kUnknown;
+  // A frame for another address is none of this logger's business, whatever its CRC.
+  if (f.size() < proto::kMinReplyLength || f[proto::kAddressOffset] != proto::kDeviceAddress) {
+    return RequestKind::kUnknown;
   }
+  if (!proto::RequestCrcValid(f)) return RequestKind::kBadCrc;
+  return KindOf(proto::ClassifyRequestShape(f));
 }
 
 MeasurementRegisters BuildMeasurementRegisters(const BatterySample& b, const LocalTime& t,
@@ -66,20 +81,20 @@ MeasurementRegisters BuildMeasurementRegisters(const BatterySample& b, const Loc
   const ScaleFactors f = ProgramFactors(config);
   const auto raw = [](int16_t v) { return static_cast<uint16_t>(v); };
   MeasurementRegisters r{};
-  r[0] = raw(AmpsToRaw(b.dcAmps, f.low));
-  r[1] = raw(AmpsToRaw(b.acAmps, f.low));
-  r[2] = raw(AmpsToRaw(b.rmsAmps, f.low));
-  r[3] = raw(AmpsToRaw(b.dcAmps, f.high));
-  r[4] = raw(AmpsToRaw(b.acAmps, f.high));
-  r[5] = raw(AmpsToRaw(b.rmsAmps, f.high));
-  r[6] = VoltsToRaw(b.volts, config.nominalVoltage);
+  r[meas::kI50Dc] = raw(AmpsToRaw(b.dcAmps, f.low));
+  r[meas::kI50Ac] = raw(AmpsToRaw(b.acAmps, f.low));
+  r[meas::kI50Rms] = raw(AmpsToRaw(b.rmsAmps, f.low));
+  r[meas::kI300Dc] = raw(AmpsToRaw(b.dcAmps, f.high));
+  r[meas::kI300Ac] = raw(AmpsToRaw(b.acAmps, f.high));
+  r[meas::kI300Rms] = raw(AmpsToRaw(b.rmsAmps, f.high));
+  r[meas::kVoltage] = VoltsToRaw(b.volts, config.nominalVoltage);
   const auto charge = static_cast<uint32_t>(AmpHoursToRaw(b.chargeAh, f.low));
-  r[7] = static_cast<uint16_t>(charge >> 16);
-  r[8] = static_cast<uint16_t>(charge & 0xFFFF);
-  r[11] = static_cast<uint16_t>(t.second * 1000 + t.millisecond);
-  r[12] = static_cast<uint16_t>((t.hour << 8) | t.minute);
-  r[13] = static_cast<uint16_t>((t.month << 8) | t.day);
-  r[14] = static_cast<uint16_t>((t.year - 2000) & 0xFF);
+  r[meas::kChargeHigh] = static_cast<uint16_t>(charge >> 16);
+  r[meas::kChargeLow] = static_cast<uint16_t>(charge & 0xFFFF);
+  r[meas::kMillisecondsInMinute] = static_cast<uint16_t>(t.second * 1000 + t.millisecond);
+  r[meas::kHourMinute] = static_cast<uint16_t>((t.hour << 8) | t.minute);
+  r[meas::kMonthDay] = static_cast<uint16_t>((t.month << 8) | t.day);
+  r[meas::kYear] = YearByte(t);
   return r;
 }
 
@@ -87,7 +102,7 @@ MemoryRecord BuildRecord(const BatterySample& b, const LocalTime& t, const Devic
   const ScaleFactors f = ProgramFactors(config);
   MemoryRecord r;
   const int16_t high = AmpsToRaw(b.rmsAmps, f.high);
-  if (std::abs(static_cast<int>(high)) >= HighRangeThreshold(config.version)) {
+  if (std::abs(static_cast<int>(high)) >= proto::HighRangeThreshold(config.version)) {
     r.current = high;
     r.rangeFlag = 1;
   } else {
@@ -101,8 +116,8 @@ MemoryRecord BuildRecord(const BatterySample& b, const LocalTime& t, const Devic
   r.hour = static_cast<uint8_t>(t.hour);
   r.day = static_cast<uint8_t>(t.day);
   r.month = static_cast<uint8_t>(t.month);
-  r.yearByte = static_cast<uint8_t>((t.year - 2000) & 0xFF);
-  if (r.yearByte == kEmptyYear) r.yearByte = kEmptyYear - 1;  // 2255 would read as empty
+  r.yearByte = YearByte(t);
+  if (r.yearByte == proto::kEmptyYear) r.yearByte = proto::kEmptyYear - 1;  // 2255 would read as empty
   return r;
 }
 
@@ -112,7 +127,7 @@ SimDevice::SimDevice(DeviceOptions options, IClock& clock)
       watch_(clock),
       clock_(clock, options_.startTime, options_.clockStopped),
       battery_(options_.seed, ProfileFor(config_)),
-      memory_(MemoryPagesForVersion(config_.version)),
+      memory_(proto::MemoryPagesForVersion(config_.version)),
       faults_(options_.faults) {
   FillMemory(clock_.Now());
 }
@@ -172,65 +187,55 @@ Response SimDevice::Handle(std::span<const uint8_t> request) {
 
 Response SimDevice::Answer(std::span<const uint8_t> f) {
   Response r;
-  if (f.size() < 4 || f[0] != kDeviceAddress) return r;
-  if (!FrameCrcValid(f)) {
-    r.request = RequestKind::kBadCrc;
-    return r;
-  }
-  const uint8_t function = f[1];
-  if ((function == kFnReadInput || function == kFnReadConfig) && f.size() == 8) {
-    const uint16_t start = Be16(f, 2);
-    const uint16_t count = Be16(f, 4);
-    if (function == kFnReadInput && count == kPageCountField) {
-      r.request = RequestKind::kPage;
-      r.bursts.push_back({0, memory_.ReadPage(start)});
-      return r;
-    }
-    if (count == 0 || count > kMaxReadRegisters) return r;
-    if (function == kFnReadInput) {
-      r.request = RequestKind::kMeasurement;
-      const MeasurementRegisters regs = MeasurementLocked();
-      r.bursts.push_back({0, RegisterReply(function, regs, start, count)});
-    } else {
-      r.request = RequestKind::kConfigRead;
-      const ConfigRegisters regs{config_.version, config_.serial, config_.shuntMillivolts,
-                                 config_.shuntAmps, config_.nominalVoltage, config_.configWord};
-      r.bursts.push_back({0, RegisterReply(function, regs, start, count)});
-    }
-    return r;
-  }
-  if (function == kFnWriteRegisters && f.size() >= 9 && f.size() == 9u + f[6]) {
-    const uint16_t start = Be16(f, 2);
-    const uint16_t count = Be16(f, 4);
-    const bool clockShape = count == 4 && f[6] == 8;
-    if (clockShape && (start == kClockRegisterAlt ||
-                       (start == kClockRegister && !options_.clockRegister5Only))) {
-      r.request = RequestKind::kClockWrite;
+  r.request = ClassifyRequest(f);
+  switch (r.request) {
+    case RequestKind::kUnknown:
+    case RequestKind::kBadCrc:
+      break;
+    case RequestKind::kPage:
+      r.bursts.push_back({0, memory_.ReadPage(Be16(f, proto::kStartRegisterOffset))});
+      break;
+    case RequestKind::kMeasurement:
+      r.bursts.push_back({0, RegisterReply(proto::kFnReadInput, MeasurementLocked(),
+                                           Be16(f, proto::kStartRegisterOffset), Be16(f, proto::kRegisterCountOffset))});
+      break;
+    case RequestKind::kConfigRead:
+      r.bursts.push_back({0, RegisterReply(proto::kFnReadConfig, BuildConfigRegisters(config_),
+                                           Be16(f, proto::kStartRegisterOffset), Be16(f, proto::kRegisterCountOffset))});
+      break;
+    case RequestKind::kClockWrite: {
+      const uint16_t start = Be16(f, proto::kStartRegisterOffset);
+      if (start == proto::kClockRegister && options_.clockRegister5Only) {
+        // This logger knows its clock at register 5 only: register 11 is one it does not answer.
+        r.request = RequestKind::kUnknown;
+        break;
+      }
       LocalTime t;
-      t.second = f[8];
-      t.hour = f[9];
-      t.minute = f[10];
-      t.month = f[11];
-      t.day = f[12];
-      t.year = 2000 + f[14];
+      t.second = f[proto::kClockSecondOffset];
+      t.hour = f[proto::kClockHourOffset];
+      t.minute = f[proto::kClockMinuteOffset];
+      t.month = f[proto::kClockMonthOffset];
+      t.day = f[proto::kClockDayOffset];
+      t.year = proto::kYearBase + f[proto::kClockYearOffset];
       clock_.Set(t);
-      r.bursts.push_back({0, WriteAck(start, count)});
-    } else if (start == kEraseRegister) {
-      r.request = RequestKind::kErase;
+      r.bursts.push_back({0, WriteAck(start, Be16(f, proto::kRegisterCountOffset))});
+      break;
+    }
+    case RequestKind::kErase:
       memory_.Erase();
       ++counters_.erases;
-      r.bursts.push_back({options_.eraseMs, WriteAck(start, count)});
+      r.bursts.push_back({options_.eraseMs, WriteAck(Be16(f, proto::kStartRegisterOffset),
+                                                     Be16(f, proto::kRegisterCountOffset))});
+      break;
+    case RequestKind::kConfigWrite: {
+      config_.configWord = Be16(f, proto::kConfigWordOffset);
+      config_.shuntMillivolts = Be16(f, proto::kConfigWriteMillivoltsOffset);
+      config_.shuntAmps = Be16(f, proto::kConfigWriteAmpsOffset);
+      std::vector<uint8_t> ack{proto::kDeviceAddress, proto::kFnWriteConfig};
+      AppendCrc(ack);
+      r.bursts.push_back({0, std::move(ack)});
+      break;
     }
-    return r;
-  }
-  if (function == kFnWriteConfig && f.size() == 17 && f[2] == 12) {
-    r.request = RequestKind::kConfigWrite;
-    config_.configWord = Be16(f, 3);
-    config_.shuntMillivolts = Be16(f, 11);
-    config_.shuntAmps = Be16(f, 13);
-    std::vector<uint8_t> ack{kDeviceAddress, kFnWriteConfig};
-    AppendCrc(ack);
-    r.bursts.push_back({0, std::move(ack)});
   }
   return r;
 }
@@ -242,8 +247,7 @@ MeasurementRegisters SimDevice::Measurement() {
 
 ConfigRegisters SimDevice::Configuration() const {
   std::lock_guard lock(mu_);
-  return {config_.version, config_.serial, config_.shuntMillivolts, config_.shuntAmps,
-          config_.nominalVoltage, config_.configWord};
+  return BuildConfigRegisters(config_);
 }
 
 DeviceConfig SimDevice::Config() const {

@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "link/protocol.h"
 #include "platform/clock.h"
 #include "sim/battery_model.h"
 #include "sim/device_clock.h"
@@ -22,10 +23,8 @@
 
 namespace zv::sim {
 
-inline constexpr std::size_t kMeasurementRegisterCount = 17;
-inline constexpr std::size_t kConfigRegisterCount = 10;
-using MeasurementRegisters = std::array<uint16_t, kMeasurementRegisterCount>;
-using ConfigRegisters = std::array<uint16_t, kConfigRegisterCount>;
+using MeasurementRegisters = std::array<uint16_t, proto::kMeasurementRegisterCount>;
+using ConfigRegisters = std::array<uint16_t, proto::kConfigRegisterCount>;
 
 struct DeviceOptions {
   DeviceConfig config;
@@ -39,14 +38,15 @@ struct DeviceOptions {
   FaultOptions faults;
 };
 
-// The 17 registers of a measurement reply for a battery state and clock reading, scaled
+// The registers of a measurement reply for a battery state and clock reading, scaled
 // with the factors the program derives from config.
 MeasurementRegisters BuildMeasurementRegisters(const BatterySample& battery, const LocalTime& time,
                                                const DeviceConfig& config);
 // The memory record the logger writes for a battery state at a time.
 MemoryRecord BuildRecord(const BatterySample& battery, const LocalTime& time, const DeviceConfig& config);
 
-// What a frame asks for, judged by its shape and CRC alone.
+// What a frame asks for, judged by its CRC and then its shape alone (not by what this
+// logger's options let it answer).
 RequestKind ClassifyRequest(std::span<const uint8_t> frame);
 
 class SimDevice {

@@ -1,25 +1,8 @@
 #include "sim/framer.h"
 
-#include "sim/frames.h"
+#include "link/protocol.h"
 
 namespace zv::sim {
-
-int ExpectedRequestLength(std::span<const uint8_t> s) {
-  if (s.empty()) return 0;
-  if (s[0] != kDeviceAddress) return -1;
-  if (s.size() < 2) return 0;
-  switch (s[1]) {
-    case kFnReadInput:
-    case kFnReadConfig:
-      return 8;
-    case kFnWriteRegisters:
-      return s.size() < 7 ? 0 : 7 + s[6] + 2;
-    case kFnWriteConfig:
-      return s.size() < 3 ? 0 : 3 + s[2] + 2;
-    default:
-      return -1;
-  }
-}
 
 void RequestFramer::Push(std::span<const uint8_t> bytes) {
   buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
@@ -32,14 +15,14 @@ void RequestFramer::DropFront() {
 
 std::optional<std::vector<uint8_t>> RequestFramer::Next() {
   while (!buffer_.empty()) {
-    const int len = ExpectedRequestLength(buffer_);
+    const int len = proto::ExpectedRequestLength(buffer_);
     if (len < 0) {
       DropFront();
       continue;
     }
     if (len == 0 || buffer_.size() < static_cast<std::size_t>(len)) return std::nullopt;
     std::span<const uint8_t> candidate(buffer_.data(), static_cast<std::size_t>(len));
-    if (!FrameCrcValid(candidate)) {
+    if (!proto::RequestCrcValid(candidate)) {
       DropFront();
       continue;
     }

@@ -1,7 +1,7 @@
 // Cuts the byte stream from the program into requests. The length of a request follows
-// from its function code (0x04 and 0x64: 8 bytes; 0x10: 7 + byte count + 2; 0x65:
-// 3 + byte count + 2); a candidate whose address or code is unknown, or whose CRC does not
-// match, loses its first byte and the search goes on from the next one.
+// from its function code and, for writes, its byte count (proto::ExpectedRequestLength); a
+// candidate whose address or code is unknown, or whose CRC does not match, loses its first
+// byte and the search goes on from the next one.
 #pragma once
 
 #include <cstddef>
@@ -11,10 +11,6 @@
 #include <vector>
 
 namespace zv::sim {
-
-// Length of the request that starts the buffer: 0 while too few bytes are there to tell,
-// -1 when the bytes cannot start a request.
-int ExpectedRequestLength(std::span<const uint8_t> start);
 
 class RequestFramer {
  public:

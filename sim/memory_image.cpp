@@ -57,16 +57,16 @@ bool DeviceMemory::Append(const MemoryRecord& r) {
 }
 
 MemoryRecord DeviceMemory::Record(std::size_t index) const {
-  return DecodeRecord(bytes_.data() + index * kRecordBytes);
+  return DecodeRecord(bytes_.data() + index * proto::kRecordBytes);
 }
 
 std::vector<uint8_t> DeviceMemory::ReadPage(uint16_t address) const {
-  std::vector<uint8_t> page(kPageBytes, 0xFF);
-  const std::size_t from = static_cast<std::size_t>(address) * kBytesPerAddressUnit;
-  const std::size_t memoryEnd = static_cast<std::size_t>(pages_) * kPageBytes;
+  std::vector<uint8_t> page(proto::kPageBytes, 0xFF);
+  const std::size_t from = static_cast<std::size_t>(address) * proto::kBytesPerAddressUnit;
+  const std::size_t memoryEnd = static_cast<std::size_t>(pages_) * proto::kPageBytes;
   const std::size_t end = std::min(bytes_.size(), memoryEnd);
   if (from < end) {
-    const std::size_t n = std::min(kPageBytes, end - from);
+    const std::size_t n = std::min(proto::kPageBytes, end - from);
     std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(from), n, page.begin());
   }
   return page;

@@ -8,13 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace zv::sim {
+#include "link/protocol.h"
 
-inline constexpr std::size_t kRecordBytes = 16;
-inline constexpr std::size_t kPageBytes = 4096;
-inline constexpr std::size_t kRecordsPerPage = kPageBytes / kRecordBytes;
-inline constexpr std::size_t kBytesPerAddressUnit = 256;  // page requests step by 16 units
-inline constexpr uint8_t kEmptyYear = 255;
+namespace zv::sim {
 
 struct MemoryRecord {
   int16_t current = 0;   // raw counts of the channel named by rangeFlag
@@ -31,7 +27,7 @@ struct MemoryRecord {
   bool operator==(const MemoryRecord&) const = default;
 };
 
-using RecordBytes = std::array<uint8_t, kRecordBytes>;
+using RecordBytes = std::array<uint8_t, proto::kRecordBytes>;
 
 RecordBytes EncodeRecord(const MemoryRecord& r);
 // Decodes 16 bytes; the charge is built high word first from two little-endian words.
@@ -42,17 +38,17 @@ class DeviceMemory {
   explicit DeviceMemory(uint32_t pages);
 
   uint32_t Pages() const { return pages_; }
-  std::size_t CapacityRecords() const { return static_cast<std::size_t>(pages_) * kRecordsPerPage; }
-  std::size_t RecordCount() const { return bytes_.size() / kRecordBytes; }
+  std::size_t CapacityRecords() const { return static_cast<std::size_t>(pages_) * proto::kRecordsPerPage; }
+  std::size_t RecordCount() const { return bytes_.size() / proto::kRecordBytes; }
 
   // Appends a record after the last one; false when the memory is full.
   bool Append(const MemoryRecord& r);
-  void Reserve(std::size_t records) { bytes_.reserve(std::min(records, CapacityRecords()) * kRecordBytes); }
+  void Reserve(std::size_t records) { bytes_.reserve(std::min(records, CapacityRecords()) * proto::kRecordBytes); }
   MemoryRecord Record(std::size_t index) const;
   void Erase() { bytes_.clear(); }
 
-  // The 4096 bytes from address * 256 on; bytes past the last record (or past the end of
-  // the memory) read 0xFF.
+  // A page's bytes from the given address on; bytes past the last record (or past the end
+  // of the memory) read 0xFF.
   std::vector<uint8_t> ReadPage(uint16_t address) const;
 
  private:

@@ -105,15 +105,15 @@ TEST(Framer, FlushOfPureGarbageLeavesNothing) {
 }
 
 TEST(Framer, ExpectedLengthsFollowTheFunctionCode) {
-  EXPECT_EQ(ExpectedRequestLength(Hex("01 04")), 8);
-  EXPECT_EQ(ExpectedRequestLength(Hex("01 64")), 8);
-  EXPECT_EQ(ExpectedRequestLength(Hex("01 10 00 0B 00 04")), 0);
-  EXPECT_EQ(ExpectedRequestLength(Hex("01 10 00 0B 00 04 08")), 17);
-  EXPECT_EQ(ExpectedRequestLength(Hex("01 65")), 0);
-  EXPECT_EQ(ExpectedRequestLength(Hex("01 65 0C")), 17);
-  EXPECT_EQ(ExpectedRequestLength(Hex("01 03")), -1);
-  EXPECT_EQ(ExpectedRequestLength(Hex("02")), -1);
-  EXPECT_EQ(ExpectedRequestLength(Hex("01")), 0);
+  EXPECT_EQ(proto::ExpectedRequestLength(Hex("01 04")), 8);
+  EXPECT_EQ(proto::ExpectedRequestLength(Hex("01 64")), 8);
+  EXPECT_EQ(proto::ExpectedRequestLength(Hex("01 10 00 0B 00 04")), 0);
+  EXPECT_EQ(proto::ExpectedRequestLength(Hex("01 10 00 0B 00 04 08")), 17);
+  EXPECT_EQ(proto::ExpectedRequestLength(Hex("01 65")), 0);
+  EXPECT_EQ(proto::ExpectedRequestLength(Hex("01 65 0C")), 17);
+  EXPECT_EQ(proto::ExpectedRequestLength(Hex("01 03")), -1);
+  EXPECT_EQ(proto::ExpectedRequestLength(Hex("02")), -1);
+  EXPECT_EQ(proto::ExpectedRequestLength(Hex("01")), 0);
 }
 
 }  // namespace

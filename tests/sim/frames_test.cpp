@@ -42,23 +42,23 @@ TEST(Frames, EraseRequestIsElevenBytesWithItsCrc) {
   const std::vector<uint8_t> erase = EraseRequest();
   ASSERT_EQ(erase.size(), 11u);
   EXPECT_EQ(HexBytes(std::span(erase).first(9)), "01 10 00 14 00 02 02 00 00");
-  EXPECT_TRUE(FrameCrcValid(erase));
+  EXPECT_TRUE(proto::RequestCrcValid(erase));
 }
 
 TEST(Frames, ConfigWriteCrcCoversOnlyTheFirstThirteenBytes) {
   std::vector<uint8_t> f = Hex("01 65 0C 00 21 00 00 00 00 00 00 00 32 01 2C A7 32");
-  EXPECT_TRUE(FrameCrcValid(f));
+  EXPECT_TRUE(proto::RequestCrcValid(f));
   f[13] = 0x99;  // the ampere rating lies outside the CRC
   f[14] = 0x77;
-  EXPECT_TRUE(FrameCrcValid(f));
+  EXPECT_TRUE(proto::RequestCrcValid(f));
   f[12] = 0x33;  // the millivolt rating does not
-  EXPECT_FALSE(FrameCrcValid(f));
+  EXPECT_FALSE(proto::RequestCrcValid(f));
 }
 
 TEST(Frames, CrcChecksRejectShortAndSwappedFrames) {
-  EXPECT_FALSE(FrameCrcValid(Hex("01 04 30")));
-  EXPECT_FALSE(FrameCrcValid(Hex("01 04 00 00 00 11 06 30")));  // CRC high byte first
-  EXPECT_TRUE(FrameCrcValid(Hex("01 04 00 00 00 11 30 06")));
+  EXPECT_FALSE(proto::RequestCrcValid(Hex("01 04 30")));
+  EXPECT_FALSE(proto::RequestCrcValid(Hex("01 04 00 00 00 11 06 30")));  // CRC high byte first
+  EXPECT_TRUE(proto::RequestCrcValid(Hex("01 04 00 00 00 11 30 06")));
 }
 
 }  // namespace

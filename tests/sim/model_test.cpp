@@ -46,7 +46,7 @@ double ProgramCurrent(const MeasurementRegisters& r, const DeviceConfig& c) {
   const ScaleFactors f = ProgramFactors(c);
   const auto lowRms = static_cast<int16_t>(r[2]);
   const auto highRms = static_cast<int16_t>(r[5]);
-  if (std::abs(static_cast<int>(highRms)) < HighRangeThreshold(c.version)) return lowRms * f.low / 5000.0;
+  if (std::abs(static_cast<int>(highRms)) < proto::HighRangeThreshold(c.version)) return lowRms * f.low / 5000.0;
   return highRms * f.high / 5000.0;
 }
 
@@ -71,7 +71,7 @@ TEST_P(ReadBackCases, ProgramShowsTheAmperesTheModelMeant) {
   b.chargeAh = -3.14159;
   const MeasurementRegisters r = BuildMeasurementRegisters(b, testing::Time(2024, 1, 1, 0, 0, 0), c);
   const ScaleFactors f = ProgramFactors(c);
-  const bool high = std::abs(static_cast<int16_t>(r[5])) >= HighRangeThreshold(c.version);
+  const bool high = std::abs(static_cast<int16_t>(r[5])) >= proto::HighRangeThreshold(c.version);
   EXPECT_EQ(high, GetParam().highRange);
   const double resolution = (high ? f.high : f.low) / 5000.0;
   EXPECT_NEAR(ProgramCurrent(r, c), GetParam().amps, resolution / 2 + 1e-9);
