@@ -1,8 +1,9 @@
 // The requests the program sends, built byte by byte into m_txFrame with their CRC.
 #include "dialog/orvik_dlg.h"
+#include "link/protocol.h"
 
 namespace {
-constexpr BYTE kAddress = 0x01;
+namespace proto = zv::proto;
 
 void AddWord(CByteArray& frame, int value) {
   frame.Add(static_cast<BYTE>((value >> 8) & 0xFF));
@@ -18,72 +19,75 @@ void COrvikDlg::AppendCrc(int count) {
 
 void COrvikDlg::BuildConfigRequest() {
   m_txFrame.RemoveAll();
-  m_txFrame.Add(kAddress);
-  m_txFrame.Add(0x64);
-  AddWord(m_txFrame, 0);   // start register
-  AddWord(m_txFrame, 10);  // register count
-  AppendCrc(6);
+  m_txFrame.Add(proto::kDeviceAddress);
+  m_txFrame.Add(proto::kFnReadConfig);
+  AddWord(m_txFrame, proto::kConfigStartRegister);
+  AddWord(m_txFrame, proto::kConfigRegisterCount);
+  AppendCrc(static_cast<int>(proto::kRegisterRequestLength - proto::kCrcBytes));
 }
 
 void COrvikDlg::BuildMeasurementRequest() {
   m_txFrame.RemoveAll();
-  m_txFrame.Add(kAddress);
-  m_txFrame.Add(0x04);
-  AddWord(m_txFrame, 0);
-  AddWord(m_txFrame, 17);
-  AppendCrc(6);
+  m_txFrame.Add(proto::kDeviceAddress);
+  m_txFrame.Add(proto::kFnReadInput);
+  AddWord(m_txFrame, proto::kMeasurementStartRegister);
+  AddWord(m_txFrame, proto::kMeasurementRegisterCount);
+  AppendCrc(static_cast<int>(proto::kRegisterRequestLength - proto::kCrcBytes));
 }
 
 void COrvikDlg::BuildConfigWrite() {
   m_txFrame.RemoveAll();
-  m_txFrame.Add(kAddress);
-  m_txFrame.Add(0x65);
-  m_txFrame.Add(0x0C);  // data bytes that follow
+  m_txFrame.Add(proto::kDeviceAddress);
+  m_txFrame.Add(proto::kFnWriteConfig);
+  m_txFrame.Add(proto::kConfigWriteDataBytes);
   AddWord(m_txFrame, m_nConfigWord);
-  for (int i = 0; i < 6; ++i) m_txFrame.Add(0x00);
+  for (std::size_t i = 0; i < proto::kConfigWritePadding; ++i) m_txFrame.Add(0x00);
   AddWord(m_txFrame, static_cast<int>(m_nShuntMillivolts & 0xFFFF));
-  // The device checks the CRC over the first 13 bytes only: the shunt amperes lie outside it.
-  const int covered = m_txFrame.GetSize();
   AddWord(m_txFrame, static_cast<int>(m_nShuntAmps & 0xFFFF));
-  AppendCrc(covered);
+  // The device checks the CRC over the bytes before the shunt amperes only.
+  AppendCrc(static_cast<int>(proto::kConfigWriteCrcCovers));
 }
 
 void COrvikDlg::BuildClockWrite(int startRegister) {
   m_txFrame.RemoveAll();
-  m_txFrame.Add(kAddress);
-  m_txFrame.Add(0x10);
+  m_txFrame.Add(proto::kDeviceAddress);
+  m_txFrame.Add(proto::kFnWriteRegisters);
   AddWord(m_txFrame, startRegister);
-  AddWord(m_txFrame, 4);  // registers
-  m_txFrame.Add(8);       // bytes
-  m_txFrame.Add(0x00);
-  m_txFrame.Add(static_cast<BYTE>(m_nClockSecond));
-  m_txFrame.Add(static_cast<BYTE>(m_nClockHour));
-  m_txFrame.Add(static_cast<BYTE>(m_nClockMinute));
-  m_txFrame.Add(static_cast<BYTE>(m_nClockMonth));
-  m_txFrame.Add(static_cast<BYTE>(m_nClockDay));
-  m_txFrame.Add(0x00);
-  m_txFrame.Add(static_cast<BYTE>(m_nClockYear & 0xFF));  // year - 2000; 1999 goes out as 0xFF
-  AppendCrc(15);
+  AddWord(m_txFrame, proto::kClockRegisterCount);
+  m_txFrame.Add(proto::kClockByteCount);
+  // Bytes of the values the table names no field for stay 0.
+  BYTE values[proto::kClockByteCount] = {};
+  const auto put = [&values](std::size_t offset, int value) {
+    values[offset - proto::kWriteValuesOffset] = static_cast<BYTE>(value);
+  };
+  put(proto::kClockSecondOffset, m_nClockSecond);
+  put(proto::kClockHourOffset, m_nClockHour);
+  put(proto::kClockMinuteOffset, m_nClockMinute);
+  put(proto::kClockMonthOffset, m_nClockMonth);
+  put(proto::kClockDayOffset, m_nClockDay);
+  put(proto::kClockYearOffset, m_nClockYear & 0xFF);  // year - 2000; 1999 goes out as 0xFF
+  m_txFrame.Append(values, sizeof values);
+  AppendCrc(static_cast<int>(proto::kClockWriteLength - proto::kCrcBytes));
 }
 
 void COrvikDlg::BuildEraseCommand() {
   // The count field says two registers while one 16-bit value follows: the device expects
   // exactly these bytes.
   m_txFrame.RemoveAll();
-  m_txFrame.Add(kAddress);
-  m_txFrame.Add(0x10);
-  AddWord(m_txFrame, 20);
-  AddWord(m_txFrame, 2);
-  m_txFrame.Add(0x02);
-  AddWord(m_txFrame, 0);
-  AppendCrc(9);
+  m_txFrame.Add(proto::kDeviceAddress);
+  m_txFrame.Add(proto::kFnWriteRegisters);
+  AddWord(m_txFrame, proto::kEraseRegister);
+  AddWord(m_txFrame, proto::kEraseCountField);
+  m_txFrame.Add(proto::kEraseByteCount);
+  AddWord(m_txFrame, proto::kEraseValue);
+  AppendCrc(static_cast<int>(proto::kEraseLength - proto::kCrcBytes));
 }
 
 void COrvikDlg::BuildPageRequest() {
   m_txFrame.RemoveAll();
-  m_txFrame.Add(kAddress);
-  m_txFrame.Add(0x04);
+  m_txFrame.Add(proto::kDeviceAddress);
+  m_txFrame.Add(proto::kFnReadInput);
   AddWord(m_txFrame, m_nMemAddress);
-  AddWord(m_txFrame, 0x00FF);
-  AppendCrc(6);
+  AddWord(m_txFrame, proto::kPageCountField);
+  AppendCrc(static_cast<int>(proto::kRegisterRequestLength - proto::kCrcBytes));
 }
