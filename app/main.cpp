@@ -2,29 +2,73 @@
 // application and its window run on a window thread of their own.
 #include <QApplication>
 #include <QMetaObject>
+#include <cstdio>
 #include <map>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/icon.h"
+#include "app/orvik_app.h"
 #include "dialog/resource.h"
 #include "framework/environment.h"
 #include "framework/qt/qt_view.h"
 #include "framework/winapp.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
+#include "platform/sysfs_port_table.h"
+
+namespace {
+
+// Prints the port list as the window would fill it, "no" left out.
+int ListPorts(zv::IPortTable& table, const std::vector<std::string>& extra) {
+  std::string why;
+  if (!table.Open(&why)) {
+    std::fprintf(stderr, "zentrova: %s\n", why.c_str());
+  } else {
+    std::string name;
+    for (std::size_t i = 0; table.ReadEntry(i, 1024, name) == zv::PortEntryResult::kOk; ++i) std::printf("%s\n", name.c_str());
+    table.Close();
+  }
+  for (const std::string& name : extra) std::printf("%s\n", name.c_str());
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QApplication qapp(argc, argv);
+  AppOptions options;
+  std::string error;
+  if (!ParseAppOptions(std::vector<std::string>(argv, argv + argc), options, error)) {
+    std::fprintf(stderr, "zentrova: %s\nTry 'zentrova --help'.\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(AppUsageText().c_str(), stdout);
+    return 0;
+  }
+  const auto table = zv::MakeSysfsPortTable();
+  if (options.listPorts) return ListPorts(*table, options.ports);
+
+  // Qt takes its own options from what is left.
+  std::vector<char*> qtArgs;
+  for (std::string& a : options.rest) qtArgs.push_back(a.data());
+  int qtArgc = static_cast<int>(qtArgs.size());
+  qtArgs.push_back(nullptr);
+  QApplication qapp(qtArgc, qtArgs.data());
   QApplication::setQuitOnLastWindowClosed(false);
 
   zfw::QtView view(std::map<HICON, QIcon>{{IDR_MAINFRAME, ZentrovaIcon()}});
   zv::SteadyClock clock;
   const auto serial = zv::MakePosixSerialBackend();
   zfw::SetEnvironment(zfw::Environment{&view, &clock});
+  theApp.m_portAccess = PortAccess{serial.get(), table.get(), options.ports};
 
   int exitCode = 0;
+  const std::string exe = argc > 0 ? argv[0] : "zentrova";
   std::thread windowThread([&] {
-    exitCode = AfxWinMain(argc > 0 ? argv[0] : "zentrova");
+    exitCode = AfxWinMain(exe.c_str());
     // By name, so no closure built here crosses to the GUI thread behind Qt's own lock.
     QMetaObject::invokeMethod(&qapp, "quit", Qt::QueuedConnection);
   });

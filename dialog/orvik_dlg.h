@@ -204,9 +204,8 @@ class COrvikDlg : public CDialogEx {
 
   // ---- poll timers and device operations (link/) ----
   void OnTimer(UINT_PTR nIDEvent) override;
-  // One live-poll exchange, for timer 1 (which stays off the port during a download) and
-  // timer 2.
-  void PollTick(bool stayOffDuringDownload);
+  // One measurement exchange, for timer 1 (live poll) and timer 2 (recording poll).
+  void PollTick();
   void EraseWaitTick();
   void ReadConfiguration();
   void OnBnClickedSetConfig();

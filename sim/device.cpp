@@ -158,6 +158,7 @@ BatterySample SimDevice::BatteryLocked() {
 }
 
 MeasurementRegisters SimDevice::MeasurementLocked() {
+  if (options_.fixedRegisters) return *options_.fixedRegisters;
   const BatterySample b = BatteryLocked();
   return BuildMeasurementRegisters(b, clock_.Now(), config_);
 }

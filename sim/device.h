@@ -33,6 +33,9 @@ struct DeviceOptions {
   uint32_t eraseMs = 3000;     // time the erase takes before it is acknowledged
   bool clockRegister5Only = false;  // clock writes at register 11 get no answer
   std::optional<FrozenBattery> frozen;  // the battery shows these values at every instant
+  // Every measurement reply carries exactly these registers: raw values at the edges of the
+  // program's scaling (range switches, full scale, minute wrap) that no battery model hits.
+  std::optional<MeasurementRegisters> fixedRegisters;
   std::optional<LocalTime> startTime;   // device clock at start; default: the PC's local time
   bool clockStopped = false;            // the device clock does not run
   FaultOptions faults;

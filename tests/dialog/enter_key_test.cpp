@@ -100,10 +100,12 @@ TEST_F(EnterKey, OnAFocusedPushButtonPressesThatButton) {
   Type(IDC_RECORD_PERIOD, "0.7");
   Enter();
   ASSERT_EQ(dlg->Controls().Focus(), IDC_SET_CONFIG);
-  // The next Enter presses "Set configuration" rather than applying the period again.
+  // The next Enter presses "Set configuration" rather than applying the period again: with
+  // no port chosen, that only starts the live poll again.
   dlg->KillTimer(1);
+  Type(IDC_RECORD_PERIOD, "2.3");
   Enter();
-  EXPECT_FALSE(TimerArmed(1));
+  EXPECT_TRUE(TimerArmed(1));
   EXPECT_EQ(dlg->m_nConfigWord, 69);
 }
 

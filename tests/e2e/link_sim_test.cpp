@@ -24,7 +24,7 @@ class LinkToSimulatedLogger : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(server->Start(&error)) << error;
     zfw::SetEnvironment(zfw::Environment{&view, &clock});
-    dlg = std::make_unique<COrvikDlg>(PortAccess{serial.get(), nullptr, {}});
+    dlg = std::make_unique<COrvikDlg>(PortAccess{serial.get(), &noPorts, {}});
     ASSERT_TRUE(dlg->Create());
     const int index = dlg->m_portCombo.AddString(server->PortName().c_str());
     dlg->m_portCombo.SetCurSel(index);
@@ -57,6 +57,7 @@ class LinkToSimulatedLogger : public ::testing::Test {
   zfw::HeadlessView view;
   zv::SteadyClock clock;
   std::unique_ptr<zv::ISerialBackend> serial = zv::MakePosixSerialBackend();
+  zv::FixedPortTable noPorts;
   std::unique_ptr<zv::sim::SimServer> server;
   std::unique_ptr<COrvikDlg> dlg;
 };
