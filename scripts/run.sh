@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, and starts Zentrova. With no USB serial device plugged in,
-# the simulated logger is started first on a pseudo-terminal, linked as /tmp/zentrova-sim.
+# the simulated logger is started first on a pseudo-terminal, linked as /tmp/zentrova-sim,
+# and given to the program with --port: it is the last entry of the port list.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${ZENTROVA_BUILD_DIR:-$root/build}"
@@ -15,6 +16,7 @@ fi
 sim_pid=""
 cleanup() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true; }
 trap cleanup EXIT
+sim_args=()
 
 if ! compgen -G "/dev/ttyUSB*" >/dev/null && ! compgen -G "/dev/ttyACM*" >/dev/null; then
   link="${ZENTROVA_SIM_LINK:-/tmp/zentrova-sim}"
@@ -22,6 +24,8 @@ if ! compgen -G "/dev/ttyUSB*" >/dev/null && ! compgen -G "/dev/ttyACM*" >/dev/n
   sim_pid=$!
   for _ in $(seq 50); do [ -s "$build/zentrova-sim.port" ] && break; sleep 0.1; done
   echo "run: no logger plugged in; the simulated logger answers on $(head -n1 "$build/zentrova-sim.port") ($link)"
+  echo "run: pick $link, the last entry of the port list"
+  sim_args=(--port "$link")
 fi
 
-"$build/app/zentrova" "$@"
+"$build/app/zentrova" "${sim_args[@]}" "$@"
