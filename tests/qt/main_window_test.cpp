@@ -4,7 +4,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QImage>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QWidget>
 #include <memory>
@@ -17,6 +19,7 @@
 #include "framework/environment.h"
 #include "framework/qt/qt_view.h"
 #include "framework/winapp.h"
+#include "link/crc16.h"
 #include "platform/clock.h"
 #include "platform/scripted_port.h"
 #include "qt_test_support.h"
@@ -50,7 +53,7 @@ class MainWindowOnQt : public ::testing::Test {
   CWinApp app{"zentrova"};
   zv::SteadyClock clock;
   zv::ScriptedSerialBackend ports;
-  zv::FixedPortTable table;
+  zv::FixedPortTable table{{"/dev/ttyLOGGER"}};
   std::unique_ptr<zfw::QtView> view;
   std::thread windowThread;
   std::atomic<intptr_t> result{-2};
@@ -83,6 +86,41 @@ TEST_F(MainWindowOnQt, AClickOnTheLanguageToggleReachesItsHandler) {
   EXPECT_EQ(ButtonText(IDC_SET_CONFIG), "Set configuration");
   EXPECT_TRUE(static_cast<QAbstractButton*>(view->Widget(IDC_LANGUAGE))->isChecked());
   EXPECT_FALSE(finished()) << "the window stays open";
+}
+
+// A register reply of the logger: address, code, byte count, registers high byte first, CRC.
+std::vector<uint8_t> RegisterReply(uint8_t code, const std::vector<uint16_t>& registers) {
+  std::vector<uint8_t> f{0x01, code, static_cast<uint8_t>(2 * registers.size())};
+  for (uint16_t r : registers) {
+    f.push_back(static_cast<uint8_t>(r >> 8));
+    f.push_back(static_cast<uint8_t>(r & 0xFF));
+  }
+  const uint16_t crc = zv::Crc16ModbusBytes(f.data(), f.size());
+  f.push_back(static_cast<uint8_t>(crc & 0xFF));
+  f.push_back(static_cast<uint8_t>(crc >> 8));
+  return f;
+}
+
+TEST_F(MainWindowOnQt, PickingThePortReadsTheLoggerAndShowsLiveReadings) {
+  // Version 110, serial 123, 50 mV / 300 A, 24 V, 0.33 s; then 12.00 V and 10.00 A on the
+  // low range at 14:05:09.5 on 7 March 2015.
+  const auto config = RegisterReply(0x64, {110, 123, 50, 300, 24, 33, 0, 0, 0, 0});
+  const auto live = RegisterReply(0x04, {0, 0, 1000, 0, 0, 100, 2500, 0, 0, 0, 0, 9500, 14 << 8 | 5, 3 << 8 | 7, 15, 0, 0});
+  ports.AddDevice("/dev/ttyLOGGER")->SetResponder([config, live](const std::vector<uint8_t>& request) {
+    return zv::ScriptedReply{request.at(1) == 0x64 ? config : live, {}};
+  });
+  auto* combo = static_cast<QComboBox*>(view->Widget(IDC_PORT));
+  ASSERT_TRUE(ProcessUntil([&] { return combo->count() == 2; }));
+  combo->setCurrentIndex(1);
+  emit combo->activated(1);  // the person's pick
+
+  ASSERT_TRUE(ProcessUntil([&] { return LabelText(IDC_DEVICE_INFO) == "Verion_0110\nZentrova-24 N00123"; }));
+  const auto text = [&](int id) { return static_cast<QLineEdit*>(view->Widget(id))->text(); };
+  ASSERT_TRUE(ProcessUntil([&] { return LabelText(IDC_STATUS) == "Данные приняты"; }));
+  EXPECT_TRUE(ProcessUntil([&] { return text(IDC_VOLTAGE) == "12.00"; }));
+  EXPECT_EQ(text(IDC_CURRENT), "10.00");
+  EXPECT_EQ(text(IDC_POWER), "120.00");
+  EXPECT_EQ(text(IDC_DATETIME), "07_03_2015 14:05:9.50");
 }
 
 }  // namespace
