@@ -84,7 +84,7 @@ void COrvikDlg::OnBnClickedSyncClock() {
 
 void COrvikDlg::OnBnClickedErase() {
   KillTimer(kTimerLivePoll);
-  if (PortSelection() <= 0) return;
+  if (PortSelection() <= 0 || m_bEraseWaiting != 0) return;  // an erase already waits: ask nothing
   CString text;
   CString caption;
   int answer = IDCANCEL;
