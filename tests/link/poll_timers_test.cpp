@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "logger_fixture.h"
+#include "support/logger_fixture.h"
 
 namespace {
 

@@ -24,6 +24,13 @@ class DialogFixture : public ::testing::Test {
     dlg = std::make_unique<COrvikDlg>(PortAccess{&ports, &portTable, {}});
     ASSERT_TRUE(dlg->Create());
   }
+  // Builds the window anew over other ports: another table, other names from the command
+  // line. What the view recorded of the first window's boxes stays.
+  void Rebuild(const PortAccess& access) {
+    dlg.reset();
+    dlg = std::make_unique<COrvikDlg>(access);
+    ASSERT_TRUE(dlg->Create());
+  }
   void TearDown() override {
     dlg.reset();
     zfw::SetEnvironment(zfw::Environment{});
