@@ -187,4 +187,18 @@ TEST_F(Erase, ASecondEraseDuringTheWaitAsksNothingAndSendsNothing) {
   ExpectEnded("Успешно");
 }
 
+TEST_F(Erase, AnOpenThatFailsMeanwhileLeavesTheErasesPortAlone) {
+  English();
+  Answering();
+  Confirm();
+  const zv::ISerialPort* erasePort = dlg->m_hPort.get();
+
+  dlg->OpenPort();  // the logger's port is held: this open fails
+
+  ASSERT_EQ(view.MessageBoxes().size(), 2u);
+  EXPECT_EQ(view.MessageBoxes()[1].text, "Error opening port");
+  EXPECT_EQ(dlg->m_hPort.get(), erasePort);
+  EXPECT_TRUE(device->IsOpen());
+}
+
 }  // namespace
