@@ -11,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/icon.h"
 #include "app/orvik_app.h"
+#include "dialog/port_list.h"
 #include "dialog/resource.h"
 #include "framework/environment.h"
 #include "framework/qt/qt_view.h"
@@ -22,17 +23,11 @@
 namespace {
 
 // Prints the port list as the window would fill it, "no" left out.
-int ListPorts(zv::IPortTable& table, const std::vector<std::string>& extra) {
-  std::string why;
-  if (!table.Open(&why)) {
-    std::fprintf(stderr, "zentrova: %s\n", why.c_str());
-  } else {
-    std::string name;
-    for (std::size_t i = 0; table.ReadEntry(i, 1024, name) == zv::PortEntryResult::kOk; ++i) std::printf("%s\n", name.c_str());
-    table.Close();
-  }
-  for (const std::string& name : extra) std::printf("%s\n", name.c_str());
-  return 0;
+int PrintPorts(const PortAccess& access) {
+  const PortListing listing = ListPorts(access);
+  if (!listing.tableRead) std::fprintf(stderr, "zentrova: %s\n", listing.why.c_str());
+  for (const std::string& name : listing.names) std::printf("%s\n", name.c_str());
+  return listing.tableRead ? 0 : 1;
 }
 
 }  // namespace
@@ -49,7 +44,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   const auto table = zv::MakeSysfsPortTable();
-  if (options.listPorts) return ListPorts(*table, options.ports);
+  if (options.listPorts) return PrintPorts(PortAccess{nullptr, table.get(), options.ports});
 
   // Qt takes its own options from what is left.
   std::vector<char*> qtArgs;

@@ -1,5 +1,7 @@
 // The port list: filled from the machine's table of serial ports and the names given on the
 // command line, refilled by a double-click on the window, and acted on when a port is picked.
+#include "dialog/port_list.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -14,28 +16,33 @@ constexpr std::size_t kMaxEntries = 255;
 constexpr std::size_t kEntryCapacity = 1024;
 }  // namespace
 
-void COrvikDlg::EnumeratePorts() {
-  std::size_t listed = 0;
-  zv::IPortTable* table = m_portAccess.table;
-  std::string why;
-  if (table == nullptr || !table->Open(&why)) {
-    if (!why.empty()) std::fprintf(stderr, "zentrova: %s\n", why.c_str());
-    AfxMessageBox(kErrorOpenKey, MB_OK | MB_ICONEXCLAMATION);
-  } else {
+PortListing ListPorts(const PortAccess& access) {
+  PortListing listing;
+  zv::IPortTable* table = access.table;
+  if (table != nullptr && table->Open(&listing.why)) {
+    listing.tableRead = true;
     std::string name;
-    for (; listed < kMaxEntries; ++listed) {
-      // The end of the table, and an entry too long for the buffer, end the list.
-      if (table->ReadEntry(listed, kEntryCapacity, name) != zv::PortEntryResult::kOk) break;
+    while (listing.names.size() < kMaxEntries &&
+           table->ReadEntry(listing.names.size(), kEntryCapacity, name) == zv::PortEntryResult::kOk) {
       // A zero byte ends the visible name.
-      m_portCombo.AddString(CString(name.substr(0, name.find('\0'))));
+      listing.names.push_back(name.substr(0, name.find('\0')));
     }
     table->Close();
   }
-  // Ports named on the command line follow the table's, verbatim.
-  for (const std::string& extra : m_portAccess.extraPorts) {
-    if (listed++ >= kMaxEntries) break;
-    m_portCombo.AddString(CString(extra));
+  for (const std::string& extra : access.extraPorts) {
+    if (listing.names.size() >= kMaxEntries) break;
+    listing.names.push_back(extra);
   }
+  return listing;
+}
+
+void COrvikDlg::EnumeratePorts() {
+  const PortListing listing = ListPorts(m_portAccess);
+  if (!listing.tableRead) {
+    if (!listing.why.empty()) std::fprintf(stderr, "zentrova: %s\n", listing.why.c_str());
+    AfxMessageBox(kErrorOpenKey, MB_OK | MB_ICONEXCLAMATION);
+  }
+  for (const std::string& name : listing.names) m_portCombo.AddString(CString(name));
 }
 
 void COrvikDlg::OnLButtonDblClk(UINT /*nFlags*/, CPoint /*point*/) {

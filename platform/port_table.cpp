@@ -11,11 +11,17 @@ bool FixedPortTable::Open(std::string* error) {
   return true;
 }
 
-PortEntryResult FixedPortTable::ReadEntry(std::size_t index, std::size_t capacity, std::string& name) {
-  if (index >= names_.size()) return PortEntryResult::kNoMore;
-  if (names_[index].size() + 1 > capacity) return PortEntryResult::kTooLong;
-  name = names_[index];
+PortEntryResult ReadListedEntry(const std::vector<std::string>& names, std::size_t index, std::size_t capacity,
+                                std::string& name) {
+  if (index >= names.size()) return PortEntryResult::kNoMore;
+  // The name goes out with its terminating zero.
+  if (names[index].size() + 1 > capacity) return PortEntryResult::kTooLong;
+  name = names[index];
   return PortEntryResult::kOk;
+}
+
+PortEntryResult FixedPortTable::ReadEntry(std::size_t index, std::size_t capacity, std::string& name) {
+  return ReadListedEntry(names_, index, capacity, name);
 }
 
 }  // namespace zv

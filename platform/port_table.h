@@ -16,6 +16,10 @@ enum class PortEntryResult {
   kTooLong,  // the name with its terminating zero does not fit the reader's buffer
 };
 
+// Entry index of a table read into names, for a reader whose buffer holds capacity bytes.
+PortEntryResult ReadListedEntry(const std::vector<std::string>& names, std::size_t index, std::size_t capacity,
+                                std::string& name);
+
 class IPortTable {
  public:
   virtual ~IPortTable() = default;

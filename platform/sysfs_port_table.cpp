@@ -128,10 +128,7 @@ bool SysfsPortTable::Open(std::string* error) {
 }
 
 PortEntryResult SysfsPortTable::ReadEntry(std::size_t index, std::size_t capacity, std::string& name) {
-  if (index >= names_.size()) return PortEntryResult::kNoMore;
-  if (names_[index].size() + 1 > capacity) return PortEntryResult::kTooLong;
-  name = names_[index];
-  return PortEntryResult::kOk;
+  return ReadListedEntry(names_, index, capacity, name);
 }
 
 void SysfsPortTable::Close() { names_.clear(); }
