@@ -25,6 +25,10 @@ inline constexpr uint8_t kFnWriteRegisters = 0x10;  // clock write and erase; th
 inline constexpr uint8_t kFnReadConfig = 0x64;      // configuration and identity
 inline constexpr uint8_t kFnWriteConfig = 0x65;     // configuration write
 
+// An exception reply: the request's code with this bit set, one exception code, the CRC.
+inline constexpr uint8_t kExceptionBit = 0x80;
+inline constexpr uint8_t kExceptionDeviceFailure = 0x04;
+
 // ---- requests ---------------------------------------------------------------------------
 // Register reads (0x04, 0x64): start register and register count, then the CRC.
 inline constexpr std::size_t kStartRegisterOffset = 2;

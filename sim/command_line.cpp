@@ -155,6 +155,23 @@ void Parser::Define() {
                                  f.corruptCrcReplies.push_back(static_cast<uint32_t>(n));
                                  return true;
                                }};
+  options_["--exception-reply"] = {true, "a reply number from 1", [this, &f](std::string_view v) {
+                                     uint64_t n = 0;
+                                     if (!Unsigned(v, 1, kMax32, n)) return false;
+                                     f.exceptionReplies.push_back(static_cast<uint32_t>(n));
+                                     return true;
+                                   }};
+  options_["--cut-reply"] = {true, "N:BYTES, a reply number from 1 and a length from 2 to 255",
+                             [this, &f](std::string_view v) {
+                               const auto parts = SplitColons(v);
+                               uint64_t n = 0, bytes = 0;
+                               if (parts.size() != 2 || !Unsigned(parts[0], 1, kMax32, n) ||
+                                   !Unsigned(parts[1], 2, 255, bytes)) {
+                                 return false;
+                               }
+                               f.cutReplies.push_back({static_cast<uint32_t>(n), static_cast<uint32_t>(bytes)});
+                               return true;
+                             }};
   options_["--split-reply"] = {true, "N:MS, a reply number from 1 and a pause in milliseconds up to 60000",
                                [this, &f](std::string_view v) {
                                  const auto parts = SplitColons(v);
@@ -300,6 +317,8 @@ Faults (N counts from 1; options may be repeated):
   --split-reply N:MS       send the N-th reply in two halves MS milliseconds apart
   --short-page N[:BYTES]   answer the N-th page request with BYTES bytes (default 2048)
   --corrupt-crc N          spoil the CRC of the N-th reply
+  --cut-reply N:BYTES      end the N-th reply after BYTES bytes, with a CRC of its own
+  --exception-reply N      answer the N-th request with an exception reply (code 4)
   --silent                 never answer
   --vanish-after-pages N[:close|:mute]
                            after N pages, close the port (default) or stop answering

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "link/protocol.h"
+#include "sim/frames.h"
+
 namespace zv::sim {
 
 namespace {
@@ -57,6 +60,21 @@ void FaultInjector::Apply(Response& r) {
       r.bursts.clear();
       return;
     }
+  }
+  if (!page && Contains(options_.exceptionReplies, n)) {
+    std::vector<uint8_t> frame = r.Bytes();
+    frame.resize(2);
+    frame[proto::kFunctionOffset] = static_cast<uint8_t>(frame[proto::kFunctionOffset] | proto::kExceptionBit);
+    frame.push_back(proto::kExceptionDeviceFailure);
+    AppendCrc(frame);
+    r.bursts = {Burst{r.bursts.front().delayMs, std::move(frame)}};
+  }
+  for (const CutReplyFault& f : options_.cutReplies) {
+    if (page || f.reply != n) continue;
+    std::vector<uint8_t> frame = r.Bytes();
+    frame.resize(std::min<std::size_t>(frame.size() - proto::kCrcBytes, f.bytes));
+    AppendCrc(frame);
+    r.bursts = {Burst{r.bursts.front().delayMs, std::move(frame)}};
   }
   if (Contains(options_.corruptCrcReplies, n)) {
     std::vector<uint8_t>& bytes = r.bursts.back().bytes;

@@ -21,6 +21,13 @@ struct ShortPageFault {
   uint32_t bytes = 2048; // bytes sent instead of 4096
 };
 
+// A reply cut after its first `bytes` bytes and closed with a CRC of its own: it passes the
+// program's checks and still ends before the fields of its kind.
+struct CutReplyFault {
+  uint32_t reply = 0;
+  uint32_t bytes = 4;
+};
+
 enum class VanishMode {
   kClose,  // the port goes away (the pseudo-terminal is closed)
   kMute,   // the port stays, the logger never answers again
@@ -32,6 +39,10 @@ struct FaultOptions {
   std::vector<ShortPageFault> shortPages;
   // The CRC's high byte is inverted; a raw page, which has no CRC, gets its last byte inverted.
   std::vector<uint32_t> corruptCrcReplies;
+  std::vector<CutReplyFault> cutReplies;
+  // The reply becomes an exception reply: the code with its top bit set, exception code 4
+  // (device failure), CRC.
+  std::vector<uint32_t> exceptionReplies;
   bool silent = false;  // ignores every request
   // After this many pages have been answered, the next request finds the logger gone.
   std::optional<uint32_t> vanishAfterPages;

@@ -11,6 +11,9 @@
 
 #include "dialog/orvik_dlg.h"
 #include "dialog/resource.h"
+#include "framework/environment.h"
+#include "framework/headless_view.h"
+#include "framework/winapp.h"
 #include "platform/clock.h"
 #include "platform/port_table.h"
 #include "platform/serial_port.h"
@@ -133,6 +136,40 @@ TEST_F(WindowOnSimulatedLogger, AReplyWithABadCrcIsReported) {
   EXPECT_EQ(window.Shown(IDC_DEVICE_INFO), "Tolvane Battery Logger");
 }
 
+TEST_F(WindowOnSimulatedLogger, AnExceptionReplyChangesNothing) {
+  zv::sim::ServerOptions options;
+  options.device.faults.exceptionReplies = {1};
+  Start(options);
+  EnglishAndPick();
+  // The configuration read got an answer, so the live poll starts, but nothing was decoded.
+  ASSERT_TRUE(window.WaitForText(IDC_STATUS, "Data accepted"));
+  EXPECT_FALSE(StatusShowed("Successfully"));
+  EXPECT_EQ(window.Shown(IDC_DEVICE_INFO), "Tolvane Battery Logger");
+  EXPECT_TRUE(LivePollArmedAt(300));
+}
+
+TEST_F(WindowOnSimulatedLogger, AReplyCutShortKeepsWhatCameBeforeTheCut) {
+  zv::sim::ServerOptions options;
+  options.device.config.nominalVoltage = 48;
+  options.device.faults.cutReplies = {{1, 9}, {2, 20}};
+  Start(options);
+  EnglishAndPick();
+  // The configuration reply ends after the serial number: the version (110) has forced the
+  // fixed shunt, the nominal voltage and the identity never came.
+  ASSERT_TRUE(window.WaitFor([&] { return StatusShowed("Incomplete reply"); }));
+  EXPECT_EQ(window.Shown(IDC_NOMINAL_VOLTAGE), "24");
+  EXPECT_EQ(window.Shown(IDC_DEVICE_INFO), "Tolvane Battery Logger");
+  EXPECT_FALSE(window.view.Shown(IDC_SHUNT_MV)->enabled);
+  // Its clean-up still ran: the port was let go and the live poll started. The first
+  // measurement is cut too and shows no reading; the next ones do.
+  EXPECT_TRUE(LivePollArmedAt(300));
+  ASSERT_TRUE(window.WaitForText(IDC_STATUS, "Data accepted"));
+  // 25.2 V on the logger's 48 V scale, read on the 24 V scale the program still has.
+  EXPECT_EQ(window.Shown(IDC_VOLTAGE), "12.60");
+  const auto voltages = window.view.TextHistory(IDC_VOLTAGE);
+  EXPECT_EQ(voltages.front(), "0");
+}
+
 TEST_F(WindowOnSimulatedLogger, SetConfigurationWritesThePeriodAndShunt) {
   zv::sim::ServerOptions options;
   options.device.config.version = 8;
@@ -238,6 +275,58 @@ TEST_F(WindowOnSimulatedLogger, TheRefreshListsTheTablesPortsThenTheNamedOnes) {
   EXPECT_TRUE(window.WaitForText(IDC_STATUS, "Данные приняты"));
 }
 
+
+// ---- in virtual time ------------------------------------------------------------------
+
+// The window on the test's own thread with a virtual clock, talking to the logger over the
+// pseudo-terminal: for waits too long to sit through.
+class WindowInVirtualTime : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zv::sim::ServerOptions options;
+    options.device.faults.silent = true;
+    server = std::make_unique<zv::sim::SimServer>(options);
+    std::string error;
+    ASSERT_TRUE(server->Start(&error)) << error;
+    zfw::SetEnvironment(zfw::Environment{&view, &clock});
+    dlg = std::make_unique<COrvikDlg>(PortAccess{serial.get(), &table, {server->PortName()}});
+    ASSERT_TRUE(dlg->Create());
+    dlg->m_portCombo.SetCurSel(1);
+    dlg->m_strPortName = server->PortName().c_str();
+    dlg->m_pszPortName = dlg->m_strPortName.GetString();
+  }
+  void TearDown() override {
+    dlg.reset();
+    server->Stop();
+    zfw::SetEnvironment(zfw::Environment{});
+  }
+
+  CWinApp app{"zentrova"};
+  zfw::HeadlessView view;
+  zv::VirtualClock clock;
+  std::unique_ptr<zv::ISerialBackend> serial = zv::MakePosixSerialBackend();
+  zv::FixedPortTable table;
+  std::unique_ptr<zv::sim::SimServer> server;
+  std::unique_ptr<COrvikDlg> dlg;
+};
+
+TEST_F(WindowInVirtualTime, AnEraseThatNeverAnswersEndsAfter300Ticks) {
+  view.QueueMessageBoxAnswer(IDOK);
+  dlg->OnBnClickedErase();
+  ASSERT_TRUE(dlg->m_hPort) << "the erase keeps the port for its wait";
+  ASSERT_TRUE(WindowOnThread::WaitFor([&] { return server->Device().GetCounters().requests == 1; }));
+  dlg->Loop().RunFor(149 * 1000);
+  EXPECT_EQ(dlg->Controls().Get(IDC_STATUS).text, "НЕ ОТКЛЮЧАЙТЕ USB !!!");
+  EXPECT_EQ(dlg->Controls().Get(IDC_PROGRESS).barColor, kBlue);
+  EXPECT_EQ(dlg->Controls().Get(IDC_PROGRESS).pos, 120);  // the bar is full from tick 120 on
+  dlg->Loop().RunFor(1000);
+  EXPECT_EQ(dlg->Controls().Get(IDC_STATUS).text, "Ошибка приема");
+  EXPECT_EQ(dlg->Controls().Get(IDC_PROGRESS).barColor, CLR_DEFAULT);
+  EXPECT_EQ(dlg->Controls().Get(IDC_PROGRESS).pos, 0);
+  EXPECT_FALSE(dlg->m_hPort);
+  EXPECT_EQ(dlg->Loop().TimerPeriod(COrvikDlg::kTimerLivePoll), std::optional<UINT>(300));
+  EXPECT_FALSE(dlg->Loop().TimerPeriod(COrvikDlg::kTimerEraseWait));
+}
 
 // ---- live readings, byte-exact ---------------------------------------------------------
 

@@ -97,6 +97,17 @@ TEST_F(FaultTest, CorruptCrcSpoilsOnlyTheCrc) {
   EXPECT_TRUE(ReplyCrcValid(d->Handle(MeasurementRequest()).Bytes()));
 }
 
+TEST_F(FaultTest, ExceptionAndCutRepliesCarryACrcOfTheirOwn) {
+  FaultOptions f;
+  f.exceptionReplies = {1, 2};
+  f.cutReplies = {{3, 9}};
+  auto d = Make(f);
+  EXPECT_EQ(d->Handle(MeasurementRequest()).Bytes(), Hex("01 84 04 42 C3"));
+  EXPECT_EQ(d->Handle(ConfigReadRequest()).Bytes(), Hex("01 E4 04 6A C3"));
+  EXPECT_EQ(d->Handle(ConfigReadRequest()).Bytes(), Hex("01 64 14 00 6E 00 7B 00 32 4C BF"));
+  EXPECT_EQ(d->Handle(ConfigReadRequest()).Bytes().size(), 25u);  // reply 4 is whole again
+}
+
 TEST_F(FaultTest, SilentDeviceAnswersNothingAndChangesNothing) {
   FaultOptions f;
   f.silent = true;
