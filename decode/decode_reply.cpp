@@ -7,8 +7,6 @@ namespace {
 constexpr Bilingual kReceiveError{"Ошибка приема", "Receive error"};
 constexpr Bilingual kCrcError{"Ошибка CRC", "CRC error"};
 constexpr Bilingual kSuccess{"Успешно", "Successfully"};
-// A reply that passed its checks but ends before the fields of its kind.
-constexpr Bilingual kIncompleteReply{"Неполный ответ", "Incomplete reply"};
 }  // namespace
 
 namespace proto = zv::proto;
@@ -34,7 +32,7 @@ void COrvikDlg::DecodeReply() {
     SetStatus(kReceiveError);
     UpdateData(FALSE);
   } else if (m_bReceiveData == 1) {
-    // Page mode: the memory download parses raw pages itself.
+    DecodePage();
   } else if (Crc16Modbus(m_rxFrame, n - 2) != RxByte(static_cast<std::size_t>(n - 1)) * 256 + RxByte(static_cast<std::size_t>(n - 2))) {
     SetStatus(kCrcError);
     UpdateData(FALSE);
@@ -60,7 +58,7 @@ void COrvikDlg::DecodeReply() {
     } catch (const CInvalidArgException&) {
       // Decoding stops at the first missing byte; what was stored before it stays. The
       // caller's clean-up (closing the port, re-arming its timer) still runs.
-      SetStatus(kIncompleteReply);
+      SetStatus(exchange_texts::kIncompleteReply);
     }
   }
   UpdateData(FALSE);

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "decode/device_time.h"
 #include "dialog/orvik_dlg.h"
 #include "link/protocol.h"
 
@@ -56,12 +57,15 @@ void COrvikDlg::DecodeMeasurement() {
   m_strVoltage.Format("%3.2f", voltage);
   m_strCapacity.Format("%5.2f", charge);
   m_strPower.Format("%5.2f", power);
-  m_strDateTime = zfw::Format("%02d_", day) + zfw::Format("%02d_", month) + zfw::Format("%04d", year) + " " +
-                  zfw::Format("%02d:", hour) + zfw::Format("%02d:", minute) + zfw::Format("%02.2f", seconds);
+  m_strDateTime = DeviceTimeText(day, month, year, hour, minute, seconds);
 
-  // The six channel readings feed the recording file while a recording runs.
-  (void)rawI50Dc;
-  (void)rawI50Ac;
-  (void)rawI300Dc;
-  (void)rawI300Ac;
+  if (m_bRecording != 0) {
+    const auto channel = [](int16_t raw, float factor) {
+      return static_cast<float>(static_cast<double>(static_cast<float>(raw) * factor) / kFullScale);
+    };
+    const float channels[6] = {channel(rawI50Dc, m_fScaleLow),   channel(rawI50Ac, m_fScaleLow),
+                               channel(rawI50Rms, m_fScaleLow),  channel(rawI300Dc, m_fScaleHigh),
+                               channel(rawI300Ac, m_fScaleHigh), channel(rawI300Rms, m_fScaleHigh)};
+    AppendRecordRow(channels);
+  }
 }

@@ -17,9 +17,11 @@ const std::array kMessageMap{
     zfw::OnControl<COrvikDlg>(Msg::kCbnSelChange, IDC_PORT, &COrvikDlg::OnCbnSelchangePort),
     zfw::OnMouseMsg<COrvikDlg>(Msg::kLButtonDblClk, &COrvikDlg::OnLButtonDblClk),
     zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_SET_CONFIG, &COrvikDlg::OnBnClickedSetConfig),
+    zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_RECEIVE, &COrvikDlg::OnReceiveData),
     zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_SYNC_CLOCK, &COrvikDlg::OnBnClickedSyncClock),
     zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_EVENT_CHECK, &COrvikDlg::OnBnClickedEventCheck),
     zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_ERASE, &COrvikDlg::OnBnClickedErase),
+    zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_RECORD, &COrvikDlg::OnBnClickedRecord),
     zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_LANGUAGE, &COrvikDlg::OnBnClickedLanguage),
     zfw::OnControl<COrvikDlg>(Msg::kEnSetFocus, IDC_RECORD_PERIOD, &COrvikDlg::OnEnSetfocusRecordPeriod),
     zfw::OnControl<COrvikDlg>(Msg::kEnSetFocus, IDC_POLL_PERIOD, &COrvikDlg::OnEnSetfocusPollPeriod),
@@ -52,9 +54,9 @@ COrvikDlg::COrvikDlg(const PortAccess& ports, CWnd* pParent)
       m_nNominalVoltage(0),
       m_bReceiveData(0),
       m_nDeviceVersion(0),
-      m_hDumpFile(nullptr),
+      m_hDumpFile(),
       m_nDumpLineLen(0),
-      m_hRecordFile(nullptr),
+      m_hRecordFile(),
       m_nRecordLineLen(0),
       m_nMemAddress(0),
       m_nConfigWord(0),
@@ -82,7 +84,12 @@ COrvikDlg::COrvikDlg(const PortAccess& ports, CWnd* pParent)
       m_fScaleHigh(0.0f),
       m_fScaleLow(0.0f) {}
 
-COrvikDlg::~COrvikDlg() = default;
+COrvikDlg::~COrvikDlg() {
+  // A download may still run when the window closes: its worker uses this object, so it is
+  // stopped before anything goes away, and the dump file is closed after it.
+  StopWorker();
+  CloseDumpFile();
+}
 
 bool COrvikDlg::OnWndMsg(zfw::Msg msg, int id, const zfw::MsgArgs& args) {
   if (zfw::DispatchMessageMap<COrvikDlg>(*this, kMessageMap, msg, id, args)) return true;

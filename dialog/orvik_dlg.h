@@ -6,8 +6,11 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "dialog/resource.h"
@@ -16,6 +19,8 @@
 #include "framework/msgmap.h"
 #include "framework/wnd.h"
 #include "link/port_types.h"
+#include "link/protocol.h"
+#include "platform/output_file.h"
 #include "platform/port_table.h"
 #include "platform/serial_port.h"
 
@@ -23,6 +28,23 @@
 struct Bilingual {
   const char* ru;
   const char* en;
+};
+
+// What a download worker is given when it starts: it reads no window state of its own.
+struct DownloadJob {
+  std::string portName;
+  int deviceVersion = 0;
+  zv::proto::ScaleFactors factors;
+  uint32_t nominalVoltage = 0;
+  int language = 0;
+};
+
+// What a worker tells the window about one page it has written.
+struct PageProgress {
+  std::string lastStamp;  // time stamp of the page's last record; empty when it had none
+  std::string percent;
+  int pages = 0;
+  int language = 0;
 };
 
 // The wait variants of a request/reply exchange.
@@ -80,11 +102,14 @@ class COrvikDlg : public CDialogEx {
   UINT m_nNominalVoltage;
   int m_bReceiveData;
   int m_nDeviceVersion;
-  std::FILE* m_hDumpFile;
+  // The dump file: opened and closed by the window thread, written by the download worker
+  // (and by the decoder's page mode); m_dumpMutex guards it with m_strDumpLine and
+  // m_nDumpLineLen.
+  std::unique_ptr<zv::OutputFile> m_hDumpFile;
   CString m_strDumpPath;
   CString m_strDumpLine;
   int m_nDumpLineLen;
-  std::FILE* m_hRecordFile;
+  std::unique_ptr<zv::OutputFile> m_hRecordFile;
   CString m_strRecordPath;
   CString m_strRecordLine;
   int m_nRecordLineLen;
@@ -131,9 +156,11 @@ class COrvikDlg : public CDialogEx {
   CString m_strCapShuntMillivolts;
   CString m_strCapShuntAmps;
   CString m_strCapShunt;
+  // The last download worker started; joined by the window thread before the next starts,
+  // when the download is switched off, and when the window goes away.
   std::unique_ptr<std::thread> m_pDownloadThread;
-  std::atomic<int> m_bWorkerActive;  // shared with the download worker
-  std::atomic<int> m_bReadPages;     // shared with the download worker
+  std::atomic<int> m_bWorkerActive;  // 1 while a worker runs; cleared by the worker as it ends
+  std::atomic<int> m_bReadPages;     // the worker's loop flag; the window thread clears it to stop it
   UINT m_nShuntMillivolts;
   UINT m_nShuntAmps;
   CEdit m_editShuntAmps;
@@ -144,6 +171,7 @@ class COrvikDlg : public CDialogEx {
   // 1 from the confirmed erase command until the erase wait's last tick: the erase owns the
   // open port meanwhile, and every other exchange stays off it.
   int m_bEraseWaiting;
+  std::mutex m_dumpMutex;
   // The current-scale factors H and L, worked out afresh by every DecodeReply.
   float m_fScaleHigh;
   float m_fScaleLow;
@@ -172,6 +200,11 @@ class COrvikDlg : public CDialogEx {
   // ---- device link (link/) ----
   WORD Crc16Modbus(const CByteArray& data, int count) const;
   void OpenPort();
+  // Opens and sets up the named port into m_hPort, with no window work: the download worker
+  // opens its port this way. False, with the system's reason in why, when it cannot.
+  bool OpenPortHandle(const std::string& name, std::string& why);
+  // Window thread: what a failed open shows (the box, the live poll stopped, the list on "no").
+  void ReportOpenFailure(const std::string& why);
   void ClosePort();
   void SendFrame(const CByteArray& frame);
   DWORD DelayMs(UINT ms);
@@ -218,10 +251,51 @@ class COrvikDlg : public CDialogEx {
   void ComputeScaleFactors();
   void DecodeMeasurement();
   void DecodeConfiguration();
+  // Page mode: a reply that arrives on the window thread while a download is on is a page.
+  void DecodePage();
   void OnBnClickedEventCheck();
+  // Appends the row of a measurement while recording; the six channel readings in amperes.
+  void AppendRecordRow(const float (&channels)[6]);
   // Big-endian fields of m_rxFrame, fetched through its bounds-checked accessor.
   unsigned RxWord(std::size_t offset) const;
   unsigned RxByte(std::size_t offset) const;
+
+  // ---- live recording and the files of rows (decode/) ----
+  void OnBnClickedRecord();
+  void StopRecording();
+  void SetRecordCaption(const Bilingual& caption);
+  // Writes m_strRecordLine; a failed write stops the recording with a message.
+  bool WriteRecordLine();
+  // Asks for a file with the save dialog and creates it under its final name (path), asking
+  // before it replaces a file. Null when cancelled or when it cannot be made (told in a box).
+  std::unique_ptr<zv::OutputFile> ChooseRowFile(CString& path);
+  void ShowFileError(const Bilingual& what, const std::string& why);
+
+  // ---- memory download (memory/) ----
+  void OnReceiveData();
+  void StartDownload();
+  // The switch-off: stops and joins the worker, closes the dump file, live poll again.
+  void StopDownload();
+  void StopWorker();
+  // Timer 4: starts a worker unless one runs.
+  void DownloadTick();
+  // The worker's thread procedure.
+  void MemoryReadThread(DownloadJob job);
+  void ReadPages(const DownloadJob& job);
+  // Collects one whole page into m_rxFrame; false when it does not come whole.
+  bool WaitPage();
+  void DiscardWaitingBytes();
+  bool WriteMemoryPage(const DownloadJob& job, PageProgress& progress, std::string& why);
+  // Window thread: the news of one page, and the end of the download after the last.
+  void ShowPageProgress(const PageProgress& progress, bool last);
+  void ShowDownloadStatus(const Bilingual& text);
+  void EndDownloadOnFileError(const std::string& why);
+  bool CreateDumpFile();
+  void CloseDumpFile();
+  // Writes the rows of the page's records to the dump file. False, with the reason, when a
+  // write fails. lastStamp gets the time stamp of the last record written.
+  bool WritePageRows(const uint8_t* page, const zv::proto::ScaleFactors& factors, uint32_t nominalVoltage,
+                     bool unsignedVoltage, std::string& lastStamp, std::string& why);
 
  protected:
   bool OnWndMsg(zfw::Msg msg, int id, const zfw::MsgArgs& args) override;
@@ -235,7 +309,15 @@ constexpr Bilingual kRequestPoll{"Запрос", "Request "};  // the live poll'
 constexpr Bilingual kRequest{"Запрос", "Request"};
 constexpr Bilingual kNoData{"Нет данных", "No data "};
 constexpr Bilingual kRecordingData{"Запись данных", "Recording data"};
+// A reply that passed its checks but ends before the fields of its kind.
+constexpr Bilingual kIncompleteReply{"Неполный ответ", "Incomplete reply"};
 }  // namespace exchange_texts
+
+// The failures of the files of rows.
+namespace row_file_texts {
+constexpr Bilingual kCannotCreate{"Не удалось создать файл:", "Cannot create the file:"};
+constexpr Bilingual kCannotWrite{"Ошибка записи в файл:", "Cannot write to the file:"};
+}  // namespace row_file_texts
 
 // The wait variants' constants.
 namespace wait_variants {

@@ -28,9 +28,13 @@ void COrvikDlg::OpenPort() {
     UpdateData(FALSE);
     return;
   }
+  std::string why;
+  if (!OpenPortHandle(m_pszPortName != nullptr ? m_pszPortName : "", why)) ReportOpenFailure(why);
+}
+
+bool COrvikDlg::OpenPortHandle(const std::string& name, std::string& why) {
   m_ovRead = OVERLAPPED{};
   m_ovWrite = OVERLAPPED{};
-  const std::string name = m_pszPortName != nullptr ? m_pszPortName : "";
   zv::PortError error;
   HANDLE port;
   if (m_portAccess.serial != nullptr) {
@@ -40,14 +44,8 @@ void COrvikDlg::OpenPort() {
   }
   if (!port) {
     // A port that another exchange holds stays with it; only a new open replaces m_hPort.
-    // The box is the design's; why the open failed goes to standard error.
-    std::fprintf(stderr, "zentrova: %s\n", error.message.c_str());
-    KillTimer(kTimerLivePoll);
-    if (PickText(kOpenFailed, text)) MessageBox(text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
-    UpdateData(FALSE);
-    m_portCombo.SetCurSel(0);
-    UpdateData(FALSE);
-    return;
+    why = error.message;
+    return false;
   }
   m_hPort = std::move(port);
   // Parity and stop bits stay as the port reports them; the rest is the device's line.
@@ -58,6 +56,18 @@ void COrvikDlg::OpenPort() {
   m_dcb.dtrControl = zv::LineControl::kEnable;
   m_dcb.rtsControl = zv::LineControl::kEnable;
   m_hPort->SetSettings(m_dcb);
+  return true;
+}
+
+void COrvikDlg::ReportOpenFailure(const std::string& why) {
+  // The box is the design's; why the open failed goes to standard error.
+  std::fprintf(stderr, "zentrova: %s\n", why.c_str());
+  KillTimer(kTimerLivePoll);
+  CString text;
+  if (PickText(kOpenFailed, text)) MessageBox(text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+  UpdateData(FALSE);
+  m_portCombo.SetCurSel(0);
+  UpdateData(FALSE);
 }
 
 void COrvikDlg::ClosePort() { m_hPort.reset(); }

@@ -18,6 +18,9 @@ void COrvikDlg::OnTimer(UINT_PTR nIDEvent) {
     case kTimerEraseWait:
       EraseWaitTick();
       break;
+    case kTimerDownload:
+      DownloadTick();
+      break;
     default:
       break;
   }

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/errno_text.h"
 #include "platform/serial_port.h"
 
 #if defined(__GLIBC__)
@@ -35,8 +36,8 @@ PortErrorKind KindFromErrno(int err) {
 }
 #endif
 
-// The system's text for err, in English whatever locale the process has chosen (a GUI
-// toolkit usually switches to the user's locale at start-up), and safe to call from any thread.
+}  // namespace
+
 std::string ErrnoText(int err) {
   std::string text;
 #if defined(__GLIBC__)
@@ -53,8 +54,6 @@ std::string ErrnoText(int err) {
   if (text.empty()) text = "error " + std::to_string(err);
   return text;
 }
-
-}  // namespace
 
 PortError ErrorFromErrno(int err, const std::string& operation, const std::string& portName) {
   PortError error;

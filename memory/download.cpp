@@ -1,0 +1,222 @@
+// The memory download: the receive-data toggle, the download timer and the worker thread that
+// reads the logger's memory page by page into the dump file.
+//
+// Threads: the window thread starts and stops the download and owns every bound member and
+// control. While a worker runs (m_bWorkerActive 1) it owns the port and the exchange members
+// (m_hPort, m_txFrame, m_rxFrame, the receive-loop counters, m_nMemAddress, m_nProgressCount);
+// the window thread stays off them (PortBusyElsewhere) and touches them again only after
+// joining the worker. The worker never touches a bound member: it hands texts, the progress
+// and the end of the download to the window thread with PostToWindow.
+#include <utility>
+
+#include "dialog/orvik_dlg.h"
+#include "link/protocol.h"
+#include "memory/page.h"
+#include "platform/thread_priority.h"
+
+namespace {
+constexpr Bilingual kReadingMemory{"Чтение Памяти ", "Reading Memory "};
+constexpr COLORREF kDownloadBarColor = RGB(0, 255, 0);
+constexpr UINT kDownloadTickMs = 1000;
+constexpr UINT kLivePollMs = 300;
+}  // namespace
+
+void COrvikDlg::OnReceiveData() {
+  UpdateData(TRUE);
+  KillTimer(kTimerLivePoll);
+  if (m_bReceiveData == 1) {
+    StartDownload();
+  } else {
+    // Switching off works whatever the port list shows.
+    StopDownload();
+  }
+}
+
+void COrvikDlg::StartDownload() {
+  // No port, or the erase wait holds it: the toggle springs back.
+  if (PortSelection() <= 0 || m_bEraseWaiting != 0) {
+    m_bReceiveData = 0;
+    UpdateData(FALSE);
+    if (m_bEraseWaiting == 0) SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
+    return;
+  }
+  if (!CreateDumpFile()) {
+    m_nPollPeriodMs = static_cast<int>(kLivePollMs);
+    SetTimer(kTimerLivePoll, kLivePollMs);
+    m_bReceiveData = 0;
+    UpdateData(FALSE);
+    return;
+  }
+  m_nPollPeriodMs = static_cast<int>(kDownloadTickMs);
+  m_nMemAddress = 0;
+  m_nProgressCount = 0;
+  m_progress.SetBarColor(kDownloadBarColor);
+  m_progress.SetRange32(0, static_cast<int>(zv::proto::MemoryPagesForVersion(m_nDeviceVersion)));
+  UpdateData(FALSE);
+  SetTimer(kTimerDownload, static_cast<UINT>(m_nPollPeriodMs));
+}
+
+void COrvikDlg::StopDownload() {
+  StopWorker();
+  CloseDumpFile();
+  KillTimer(kTimerDownload);
+  m_nPollPeriodMs = static_cast<int>(kLivePollMs);
+  SetTimer(kTimerLivePoll, kLivePollMs);
+}
+
+void COrvikDlg::StopWorker() {
+  m_bReadPages = 0;
+  if (m_pDownloadThread && m_pDownloadThread->joinable()) m_pDownloadThread->join();
+  m_pDownloadThread.reset();
+}
+
+void COrvikDlg::DownloadTick() {
+  if (m_bWorkerActive == 1) return;
+  // A worker's port was lost and the list went back to "no": wait for the person to pick
+  // the port again (or switch the download off) instead of failing every second.
+  if (PortSelection() <= 0) return;
+  StopWorker();  // joins the worker that ended after a missing page
+  DownloadJob job;
+  job.portName = m_strPortName.str();
+  job.deviceVersion = m_nDeviceVersion;
+  job.factors = zv::proto::ScaleFactorsFor(m_nDeviceVersion, m_nDevShuntA, m_nDevShuntMv);
+  job.nominalVoltage = m_nNominalVoltage;
+  job.language = m_nLanguage;
+  m_bWorkerActive = 1;
+  m_bReadPages = 1;
+  m_pDownloadThread = std::make_unique<std::thread>(&COrvikDlg::MemoryReadThread, this, job);
+}
+
+void COrvikDlg::MemoryReadThread(DownloadJob job) {
+  zv::RaiseCurrentThreadPriority();
+  std::string why;
+  if (!OpenPortHandle(job.portName, why)) {
+    // Ends as a missing page does; the window tells why.
+    PostToWindow([this, why] {
+      ReportOpenFailure(why);
+      ShowDownloadStatus(exchange_texts::kNoData);
+    });
+  } else {
+    ReadPages(job);
+    ClosePort();
+  }
+  m_bWorkerActive = 0;
+}
+
+void COrvikDlg::ReadPages(const DownloadJob& job) {
+  const int lastAddress = zv::mem::LastPageAddress(job.deviceVersion);
+  while (m_bReadPages != 0) {
+    DiscardWaitingBytes();
+    m_txFrame.RemoveAll();
+    BuildPageRequest();
+    SendFrame(m_txFrame);
+    if (!WaitPage()) {
+      if (m_bReadPages == 0) break;  // switched off meanwhile
+      PostToWindow([this] { ShowDownloadStatus(exchange_texts::kNoData); });
+      break;
+    }
+    PageProgress progress;
+    std::string why;
+    if (!WriteMemoryPage(job, progress, why)) {
+      PostToWindow([this, why] { EndDownloadOnFileError(why); });
+      break;
+    }
+    ++m_nProgressCount;
+    progress.pages = m_nProgressCount;
+    m_nMemAddress += zv::proto::kPageAddressStep;
+    const bool last = m_nMemAddress > lastAddress;
+    PostToWindow([this, progress, last] { ShowPageProgress(progress, last); });
+    if (last) break;
+    m_txFrame.RemoveAll();
+  }
+}
+
+bool COrvikDlg::WriteMemoryPage(const DownloadJob& job, PageProgress& progress, std::string& why) {
+  const bool ok = WritePageRows(m_rxFrame.GetData(), job.factors, job.nominalVoltage, false, progress.lastStamp, why);
+  progress.percent = zv::mem::ProgressPercent(m_nMemAddress, job.deviceVersion);
+  progress.language = job.language;
+  return ok;
+}
+
+void COrvikDlg::ShowPageProgress(const PageProgress& progress, bool last) {
+  if (m_bReceiveData != 1) return;  // switched off before this page's news arrived
+  if (!progress.lastStamp.empty()) m_strDateTime = progress.lastStamp;
+  CString prefix;
+  if (PickText(kReadingMemory, prefix)) m_strStatus = prefix + progress.percent + "%";
+  m_progress.SetPos(progress.pages);
+  if (last) {
+    m_progress.SetBarColor(CLR_DEFAULT);
+    m_progress.SetPos(0);
+    m_bReceiveData = 0;
+    UpdateData(FALSE);
+    OnReceiveData();  // the switch-off: joins the worker, closes the file, live poll again
+    return;
+  }
+  UpdateData(FALSE);
+}
+
+void COrvikDlg::DecodePage() {
+  // Whatever reply comes is taken as a page, but none is read past its end.
+  if (m_rxFrame.GetSize() < static_cast<int>(zv::proto::kPageBytes)) {
+    SetStatus(exchange_texts::kIncompleteReply);
+    return;
+  }
+  std::string stamp;
+  std::string why;
+  // The window's own page mode reads the raw voltage unsigned.
+  if (!WritePageRows(m_rxFrame.GetData(), {m_fScaleHigh, m_fScaleLow}, m_nNominalVoltage, true, stamp, why)) {
+    EndDownloadOnFileError(why);
+    return;
+  }
+  if (!stamp.empty()) m_strDateTime = stamp;
+  CString prefix;
+  if (PickText(kReadingMemory, prefix)) {
+    m_strStatus = prefix + zv::mem::ProgressPercent(m_nMemAddress, m_nDeviceVersion) + "%";
+  }
+}
+
+void COrvikDlg::ShowDownloadStatus(const Bilingual& text) {
+  SetStatus(text);
+  UpdateData(FALSE);
+}
+
+void COrvikDlg::EndDownloadOnFileError(const std::string& why) {
+  if (m_bReceiveData != 1) return;
+  m_bReceiveData = 0;
+  UpdateData(FALSE);
+  StopDownload();
+  ShowFileError(row_file_texts::kCannotWrite, why);
+}
+
+void COrvikDlg::DiscardWaitingBytes() {
+  // A late tail of an earlier reply must not open the next page.
+  uint8_t scrap[512];
+  for (int n = QueryInQueue(); n > 0 && m_hPort; n = QueryInQueue()) {
+    std::size_t got = 0;
+    m_hPort->Read(scrap, std::min<std::size_t>(sizeof scrap, static_cast<std::size_t>(n)), got);
+    if (got == 0) break;
+  }
+}
+
+bool COrvikDlg::WaitPage() {
+  // A page is complete only with all its bytes: an adapter may hold its tail back, and a busy
+  // sender may pause, for longer than a poll. Bytes are read as they come; the wait ends at
+  // the page's size, or after the variant's limit of polls in a row that bring nothing.
+  const WaitVariant& v = wait_variants::kPageRequest;
+  const auto pageBytes = static_cast<int>(zv::proto::kPageBytes);
+  int idle = 0;
+  m_nPrevInQueue = 0;
+  m_rxFrame.RemoveAll();
+  while (idle < v.limit && m_bReadPages != 0) {
+    Clock().Sleep(v.delayMs);
+    m_nInQueue = std::min(QueryInQueue(), pageBytes - m_rxFrame.GetSize());
+    if (m_nInQueue == 0) {
+      ++idle;
+      continue;
+    }
+    idle = 0;
+    ReadWaitingBytes();
+    if (m_rxFrame.GetSize() >= pageBytes) return true;
+  }
+  return false;
+}
