@@ -23,23 +23,23 @@ constexpr UINT kLivePollMs = 300;
 
 void COrvikDlg::OnReceiveData() {
   UpdateData(TRUE);
-  KillTimer(kTimerLivePoll);
   if (m_bReceiveData == 1) {
+    // No port, or the erase wait holds it: the toggle springs back and nothing else happens.
+    if (PortSelection() <= 0 || m_bEraseWaiting != 0) {
+      m_bReceiveData = 0;
+      UpdateData(FALSE);
+      return;
+    }
+    KillTimer(kTimerLivePoll);
     StartDownload();
   } else {
     // Switching off works whatever the port list shows.
+    KillTimer(kTimerLivePoll);
     StopDownload();
   }
 }
 
 void COrvikDlg::StartDownload() {
-  // No port, or the erase wait holds it: the toggle springs back.
-  if (PortSelection() <= 0 || m_bEraseWaiting != 0) {
-    m_bReceiveData = 0;
-    UpdateData(FALSE);
-    if (m_bEraseWaiting == 0) SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
-    return;
-  }
   if (!CreateDumpFile()) {
     m_nPollPeriodMs = static_cast<int>(kLivePollMs);
     SetTimer(kTimerLivePoll, kLivePollMs);
