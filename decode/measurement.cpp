@@ -59,6 +59,7 @@ void COrvikDlg::DecodeMeasurement() {
   m_strPower.Format("%5.2f", power);
   m_strDateTime = DeviceTimeText(day, month, year, hour, minute, seconds);
 
+  ++m_nMeasurementsDecoded;
   if (m_bRecording != 0) {
     const auto channel = [](int16_t raw, float factor) {
       return static_cast<float>(static_cast<double>(static_cast<float>(raw) * factor) / kFullScale);

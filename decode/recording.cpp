@@ -63,5 +63,5 @@ void COrvikDlg::AppendRecordRow(const float (&channels)[6]) {
   m_strRecordLine += " \t" + m_strVoltage + " \t" + m_strPower + " \t" + m_strCapacity + "\r\n";
   m_strRecordLine.Replace(".", ",");
   m_nRecordLineLen = m_strRecordLine.GetLength();
-  WriteRecordLine();
+  if (WriteRecordLine()) ++m_nRecordRowsWritten;
 }

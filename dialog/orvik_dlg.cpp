@@ -81,6 +81,9 @@ COrvikDlg::COrvikDlg(const PortAccess& ports, CWnd* pParent)
       m_nEnterTarget(kEnterNone),
       m_portAccess(ports),
       m_bEraseWaiting(0),
+      m_nMeasurementsDecoded(0),
+      m_nRecordRowsWritten(0),
+      m_nPageRetries(0),
       m_fScaleHigh(0.0f),
       m_fScaleLow(0.0f) {}
 

@@ -172,6 +172,12 @@ class COrvikDlg : public CDialogEx {
   // open port meanwhile, and every other exchange stays off it.
   int m_bEraseWaiting;
   std::mutex m_dumpMutex;
+  // How many measurement replies were decoded and how many recording rows written since the
+  // window opened: what a front end without a screen watches to know a poll has come.
+  long m_nMeasurementsDecoded;
+  long m_nRecordRowsWritten;
+  // Pages of the current download that did not come and are asked for again; window thread.
+  long m_nPageRetries;
   // The current-scale factors H and L, worked out afresh by every DecodeReply.
   float m_fScaleHigh;
   float m_fScaleLow;

@@ -7,6 +7,11 @@ void HeadlessView::QueueMessageBoxAnswer(int answer) {
   boxAnswers_.push_back(answer);
 }
 
+void HeadlessView::AnswerQuestionsYes(bool yes) {
+  std::lock_guard lock(mu_);
+  answerYes_ = yes;
+}
+
 void HeadlessView::QueueFileDialogAnswer(std::optional<std::string> path) {
   std::lock_guard lock(mu_);
   fileAnswers_.push_back(std::move(path));
@@ -105,7 +110,9 @@ int HeadlessView::MessageBox(const MessageBoxRequest& request) {
     boxAnswers_.pop_front();
     return answer;
   }
-  if ((request.type & MB_TYPEMASK) == MB_OKCANCEL) return (request.type & MB_DEFBUTTON2) != 0 ? IDCANCEL : IDOK;
+  if ((request.type & MB_TYPEMASK) == MB_OKCANCEL && !answerYes_) {
+    return (request.type & MB_DEFBUTTON2) != 0 ? IDCANCEL : IDOK;
+  }
   return IDOK;
 }
 

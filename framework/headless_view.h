@@ -21,6 +21,9 @@ class HeadlessView final : public IView {
   // Answers for the next file dialogs, in order: a path, or nothing for Cancel. With none
   // queued, a file dialog is cancelled.
   void QueueFileDialogAnswer(std::optional<std::string> path);
+  // With yes set, an OK/Cancel box with no answer queued is answered OK instead of with its
+  // default button: "yes to every question" for a command-line front end.
+  void AnswerQuestionsYes(bool yes);
 
   std::vector<MessageBoxRequest> MessageBoxes() const;
   std::vector<FileDialogRequest> FileDialogs() const;
@@ -51,6 +54,7 @@ class HeadlessView final : public IView {
  private:
   mutable std::mutex mu_;
   std::deque<int> boxAnswers_;
+  bool answerYes_ = false;
   std::deque<std::optional<std::string>> fileAnswers_;
   std::vector<MessageBoxRequest> boxes_;
   std::vector<FileDialogRequest> files_;

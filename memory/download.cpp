@@ -50,6 +50,7 @@ void COrvikDlg::StartDownload() {
   m_nPollPeriodMs = static_cast<int>(kDownloadTickMs);
   m_nMemAddress = 0;
   m_nProgressCount = 0;
+  m_nPageRetries = 0;
   m_progress.SetBarColor(kDownloadBarColor);
   m_progress.SetRange32(0, static_cast<int>(zv::proto::MemoryPagesForVersion(m_nDeviceVersion)));
   UpdateData(FALSE);
@@ -112,7 +113,10 @@ void COrvikDlg::ReadPages(const DownloadJob& job) {
     SendFrame(m_txFrame);
     if (!WaitPage()) {
       if (m_bReadPages == 0) break;  // switched off meanwhile
-      PostToWindow([this] { ShowDownloadStatus(exchange_texts::kNoData); });
+      PostToWindow([this] {
+        ++m_nPageRetries;
+        ShowDownloadStatus(exchange_texts::kNoData);
+      });
       break;
     }
     PageProgress progress;

@@ -1,0 +1,21 @@
+// A recording or memory dump file, as the window writes it, turned into CSV for data tools:
+// commas between fields, points in numbers, ISO 8601 time stamps, one header row with units.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace zcli {
+
+// Reads a recording or dump file from in and writes its CSV to out. Accepts files of any
+// version of the program: CR LF or LF line ends, decimal commas or points, blanks around the
+// tabs. False, with "line N: why" in error, at the first line that is not a row of the file's
+// kind (rows already written stay written).
+bool ConvertToCsv(std::istream& in, std::ostream& out, std::string& error);
+
+// "07_03_2015 14:05:9,50" as "2015-03-07T14:05:09.50"; seconds of 60 and more carry into the
+// next minute (a logger's clock rounds 59.996 s up to 60.00). False when it is not a time stamp.
+bool IsoTimeStamp(const std::string& stamp, std::string& iso);
+
+}  // namespace zcli
