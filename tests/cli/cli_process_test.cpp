@@ -1,0 +1,276 @@
+// zentrova-cli as a process against the simulated logger over a pseudo-terminal: each
+// command's output and exit status, its files beside the window's, and Ctrl-C.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dialog/orvik_dlg.h"
+#include "dialog/resource.h"
+#include "platform/clock.h"
+#include "platform/port_table.h"
+#include "platform/serial_port.h"
+#include "sim/pty_server.h"
+#include "support/child_process.h"
+#include "support/window_on_thread.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+
+const std::string kCli = ZENTROVA_CLI_EXE;
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A logger that says the same thing every time: a frozen battery and a stopped clock, and a
+// memory filled the same way by every logger made with these options.
+zv::sim::ServerOptions SteadyLogger() {
+  zv::sim::ServerOptions o;
+  o.device.frozen = zv::sim::FrozenBattery{12.5, 25.2, -3.25};
+  o.device.startTime = zv::LocalTime{2024, 3, 15, 10, 20, 30, 0};
+  o.device.clockStopped = true;
+  o.device.records = 900;
+  return o;
+}
+
+class CliAgainstLogger : public ::testing::Test {
+ protected:
+  void Start(zv::sim::ServerOptions options = SteadyLogger()) {
+    server = std::make_unique<zv::sim::SimServer>(options);
+    std::string error;
+    ASSERT_TRUE(server->Start(&error)) << error;
+  }
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("zentrova-cli-test-" + std::to_string(::getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override {
+    if (server) server->Stop();
+    fs::remove_all(dir);
+  }
+  ztest::Ran Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), kCli);
+    return ztest::Run(args);
+  }
+  // The file the window would make of the name chosen in the save dialog.
+  fs::path Made(const std::string& chosen) const { return dir / (chosen + " ( Zentrova-24 N00123 ).txt"); }
+
+  std::unique_ptr<zv::sim::SimServer> server;
+  fs::path dir;
+};
+
+TEST_F(CliAgainstLogger, InfoTellsTheIdentityAndConfiguration) {
+  Start();
+  const auto text = Cli({"info", server->PortName()});
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(text.out, "Port: " + server->PortName() +
+                          "\nDevice: Zentrova-24 N00123\nVersion: 110\nSerial number: 123\nNominal voltage: 24 V\n"
+                          "Shunt: 50 mV / 300 A\nRecording period: 0.33 s\nEvent recording: off\n");
+  const auto json = Cli({"info", server->PortName(), "--json"});
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.out, "{\"port\":\"" + server->PortName() +
+                          "\",\"device\":\"Zentrova-24 N00123\",\"version\":110,\"serial\":123,\"nominal_voltage_v\":24,"
+                          "\"shunt_mv\":50,\"shunt_a\":300,\"recording_period_s\":0.33,\"event_recording\":false}\n");
+  const auto ru = Cli({"info", server->PortName(), "--lang", "ru"});
+  EXPECT_NE(ru.out.find("Устройство: Zentrova-24 N00123\n"), std::string::npos) << ru.out;
+}
+
+TEST_F(CliAgainstLogger, LiveReadingsOneLineAPoll) {
+  Start();
+  const auto text = Cli({"live", server->PortName(), "--count", "3"});
+  EXPECT_EQ(text.status, 0) << text.err;
+  const auto lines = Lines(text.out);
+  ASSERT_EQ(lines.size(), 3u) << text.out;
+  for (const auto& line : lines) EXPECT_EQ(line, "15_03_2024 10:20:30.00  U 25.20 V  I 12.50 A  P 315.00 W  Q -3.25 Ah");
+  const auto json = Cli({"live", server->PortName(), "--count", "1", "--json"});
+  EXPECT_EQ(json.out,
+            "{\"time\":\"2024-03-15T10:20:30.00\",\"voltage_v\":25.20,\"current_a\":12.50,\"power_w\":315.00,"
+            "\"charge_ah\":-3.25}\n");
+}
+
+TEST_F(CliAgainstLogger, FailuresGoToStandardErrorWithStatus1) {
+  zv::sim::ServerOptions silent = SteadyLogger();
+  silent.device.faults.silent = true;
+  Start(silent);
+  const auto quiet = Cli({"info", server->PortName()});
+  EXPECT_EQ(quiet.status, 1);
+  EXPECT_NE(quiet.err.find("No communication with the device"), std::string::npos) << quiet.err;
+  const auto ru = Cli({"info", server->PortName(), "--lang", "ru"});
+  EXPECT_NE(ru.err.find("Нет связи с устройством"), std::string::npos) << ru.err;
+
+  const auto missing = Cli({"info", (dir / "no-such-port").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("Error opening port"), std::string::npos) << missing.err;
+
+  // A port another program holds.
+  auto serial = zv::MakePosixSerialBackend();
+  std::unique_ptr<zv::ISerialPort> held;
+  ASSERT_TRUE(serial->Open(server->PortName(), held).ok());
+  const auto busy = Cli({"info", server->PortName()});
+  EXPECT_EQ(busy.status, 1);
+  EXPECT_NE(busy.err.find("busy"), std::string::npos) << busy.err;
+}
+
+TEST_F(CliAgainstLogger, UsageErrorsAndHelp) {
+  const auto none = Cli({});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.err, "zentrova-cli: no command given\nTry 'zentrova-cli --help'.\n");
+  EXPECT_EQ(Cli({"erase", "/dev/ttyUSB0"}).status, 2);
+  EXPECT_EQ(Cli({"live", "/dev/ttyUSB0", "--count", "-1"}).status, 2);
+  for (const char* command : {"ports", "info", "live", "record", "download", "set-config", "sync-clock", "erase", "convert"}) {
+    const auto help = Cli({command, "--help"});
+    EXPECT_EQ(help.status, 0) << command;
+    EXPECT_EQ(help.out.rfind(std::string("Usage: zentrova-cli ") + command, 0), 0u) << help.out;
+  }
+}
+
+TEST_F(CliAgainstLogger, SetConfigurationKeepsWhatIsNotGivenAndReadsBack) {
+  Start();
+  const auto done = Cli({"set-config", server->PortName(), "--period", "2.3", "--event", "on"});
+  EXPECT_EQ(done.status, 0) << done.err;
+  EXPECT_EQ(server->Device().Config().configWord, 0x1000 | 229);
+  EXPECT_EQ(server->Device().Config().shuntMillivolts, 50);
+  EXPECT_NE(done.out.find("Recording period: 2.29 s\nEvent recording: on\n"), std::string::npos) << done.out;
+  // Version 110 has a fixed shunt.
+  const auto fixed = Cli({"set-config", server->PortName(), "--shunt-a", "500"});
+  EXPECT_EQ(fixed.status, 1);
+  EXPECT_NE(fixed.err.find("shunt rating is fixed"), std::string::npos) << fixed.err;
+  EXPECT_EQ(server->Device().Config().shuntAmps, 300);
+}
+
+TEST_F(CliAgainstLogger, SyncClockAndErase) {
+  zv::sim::ServerOptions options = SteadyLogger();
+  options.device.clockStopped = false;
+  options.device.eraseMs = 600;
+  Start(options);
+  const auto sync = Cli({"sync-clock", server->PortName()});
+  EXPECT_EQ(sync.status, 0) << sync.err;
+  EXPECT_EQ(sync.out.rfind("Clock set to ", 0), 0u) << sync.out;
+  zv::SteadyClock pc;
+  EXPECT_EQ(server->Device().Time().year, pc.Now().year);
+
+  ASSERT_GT(server->Device().RecordCount(), 0u);
+  const auto erased = Cli({"erase", server->PortName(), "--yes"});
+  EXPECT_EQ(erased.status, 0) << erased.err;
+  EXPECT_EQ(erased.out, "Memory erased\n");
+  EXPECT_EQ(server->Device().RecordCount(), 0u);
+}
+
+// The same files the window writes: a download and a recording, each beside the window's.
+TEST_F(CliAgainstLogger, FilesAreTheWindowsOwn) {
+  Start();
+  zv::sim::SimServer windowsLogger(SteadyLogger());
+  ASSERT_TRUE(windowsLogger.Start());
+  zv::SteadyClock clock;
+  auto serial = zv::MakePosixSerialBackend();
+  zv::FixedPortTable table;
+  {
+    ztest::WindowOnThread window;
+    window.Start(PortAccess{serial.get(), &table, {windowsLogger.PortName()}}, clock);
+    window.Pick(1);
+    ASSERT_TRUE(window.WaitForText(IDC_STATUS, "Данные приняты"));
+    window.view.QueueFileDialogAnswer((dir / "window-mem.txt").string());
+    window.Click(IDC_RECEIVE);
+    ASSERT_TRUE(window.WaitFor([&] { return window.view.Shown(IDC_RECEIVE)->check == 1; }));
+    ASSERT_TRUE(window.WaitFor([&] { return window.view.Shown(IDC_RECEIVE)->check == 0; }, std::chrono::seconds(60)));
+    window.view.QueueFileDialogAnswer((dir / "window-rec.txt").string());
+    window.Click(IDC_RECORD);
+    ASSERT_TRUE(window.WaitFor([&] { return Lines(ReadFile(Made("window-rec"))).size() >= 3 + 4; }));
+    window.Click(IDC_RECORD);
+    ASSERT_TRUE(window.WaitForText(IDC_RECORD, "Старт"));
+  }
+  windowsLogger.Stop();
+
+  const auto download = Cli({"download", server->PortName(), (dir / "cli-mem.txt").string()});
+  EXPECT_EQ(download.status, 0) << download.err;
+  EXPECT_EQ(download.out, Made("cli-mem").string() + "\n");
+  EXPECT_NE(download.err.find("100%"), std::string::npos) << "plain percentages when not a terminal";
+  const std::string cliDump = ReadFile(Made("cli-mem"));
+  EXPECT_EQ(Lines(cliDump).size(), 3u + 900u);
+  EXPECT_EQ(cliDump, ReadFile(Made("window-mem")));
+
+  const auto record = Cli({"record", server->PortName(), (dir / "cli-rec.txt").string(), "--count", "4"});
+  EXPECT_EQ(record.status, 0) << record.err;
+  const auto cliRows = Lines(ReadFile(Made("cli-rec")));
+  const auto windowRows = Lines(ReadFile(Made("window-rec")));
+  ASSERT_EQ(cliRows.size(), 3u + 4u);
+  EXPECT_EQ(cliRows, std::vector<std::string>(windowRows.begin(), windowRows.begin() + 7));
+
+  // An existing file is replaced only when asked to.
+  const auto again = Cli({"download", server->PortName(), (dir / "cli-mem.txt").string()});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("--yes"), std::string::npos) << again.err;
+  EXPECT_EQ(Cli({"--yes", "download", server->PortName(), (dir / "cli-mem.txt").string()}).status, 0);
+
+  // Both files as CSV, read back field by field.
+  for (const auto& [file, columns] : {std::pair{Made("cli-mem"), 4u}, std::pair{Made("cli-rec"), 10u}}) {
+    const auto csv = Cli({"convert", file.string()});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    const auto rows = Lines(csv.out);
+    ASSERT_EQ(rows.size(), Lines(ReadFile(file)).size() - 2) << "a header row, then a row a record";
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      std::vector<std::string> fields;
+      std::istringstream in(rows[r]);
+      for (std::string f; std::getline(in, f, ',');) fields.push_back(f);
+      ASSERT_EQ(fields.size(), columns) << rows[r];
+      if (r == 0) continue;
+      EXPECT_EQ(fields[0].size(), 22u) << "2024-03-15T10:20:30.00";
+      for (std::size_t i = 1; i < fields.size(); ++i) {
+        std::size_t used = 0;
+        std::stod(fields[i], &used);
+        EXPECT_EQ(used, fields[i].size()) << fields[i];
+      }
+    }
+  }
+  std::ofstream(dir / "damaged.txt", std::ios::binary) << ReadFile(Made("cli-mem")) << "15_03_2024 10:2\r\n";
+  const auto damaged = Cli({"convert", (dir / "damaged.txt").string(), "-o", (dir / "out.csv").string()});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.err.find("line 904:"), std::string::npos) << damaged.err;
+}
+
+TEST_F(CliAgainstLogger, CtrlCEndsADownloadCleanly) {
+  zv::sim::ServerOptions paced = SteadyLogger();
+  paced.pacing = true;  // 2048 pages at the wire's speed take 90 s: time enough to interrupt
+  Start(paced);
+  ztest::ChildProcess cli({kCli, "download", server->PortName(), (dir / "mem.txt").string()});
+  ASSERT_TRUE(cli.Started());
+  ASSERT_TRUE(cli.WaitForError("1%", 30000)) << cli.Err();
+  cli.Signal(SIGINT);
+  EXPECT_EQ(cli.Wait(), 1);
+  EXPECT_NE(cli.Err().find("interrupted"), std::string::npos) << cli.Err();
+  // The file ends with a whole row, and the port is free again.
+  const std::string dump = ReadFile(Made("mem"));
+  ASSERT_GT(dump.size(), 100u);
+  EXPECT_EQ(dump.substr(dump.size() - 2), "\r\n");
+  auto serial = zv::MakePosixSerialBackend();
+  std::unique_ptr<zv::ISerialPort> port;
+  EXPECT_TRUE(serial->Open(server->PortName(), port).ok());
+}
+
+TEST_F(CliAgainstLogger, SimulateNeedsNoPort) {
+  const auto info = Cli({"--simulate", "info", "--json"});
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("\"device\":\"Zentrova-24 N00123\""), std::string::npos) << info.out;
+}
+
+}  // namespace
