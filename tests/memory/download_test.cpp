@@ -1,0 +1,653 @@
+// The memory download against a scripted logger in virtual time: the toggle and its file,
+// timer 4 and the worker, the page wait, a page asked again, the end of the download, and
+// the ways it stops early. The worker runs on a thread of its own as in the program; the
+// test fires timer 4 itself and lets the worker run to its end before it looks.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/expected_dump.h"
+#include "support/file_size_limit.h"
+#include "support/logger_fixture.h"
+
+namespace {
+
+using ztest::Bytes;
+using ztest::Logged;
+
+constexpr COLORREF kGreen = 0x0000FF00;
+constexpr DWORD kSaveFlags = 0x806;  // overwrite prompt, hide read-only, path must exist
+constexpr char kFilter[] = "Text File (*.txt)|*.txt|;All Files (*.*)|*.*||";
+
+// 01 04, the address high byte first, 00 FF, the CRC worked out here.
+Bytes PageRequest(int address) {
+  return ztest::Sealed({0x01, 0x04, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address & 0xFF), 0x00, 0xFF});
+}
+
+bool IsPageRequest(const Bytes& request) {
+  return request.size() == 8 && request[1] == 0x04 && request[4] == 0x00 && request[5] == 0xFF;
+}
+
+std::vector<Bytes> PageRequests(const std::vector<Bytes>& written) {
+  std::vector<Bytes> pages;
+  for (const Bytes& frame : written) {
+    if (IsPageRequest(frame)) pages.push_back(frame);
+  }
+  return pages;
+}
+
+std::vector<Bytes> PageRequestsAt(std::initializer_list<int> addresses) {
+  std::vector<Bytes> v;
+  for (int a : addresses) v.push_back(PageRequest(a));
+  return v;
+}
+
+// A record with every field worked from its slot: both signs, all three kinds of range flag,
+// seconds with and without a fraction.
+Logged Sample(std::size_t slot) {
+  Logged r;
+  r.current = static_cast<int16_t>(static_cast<int>((slot * 7919) % 20000) - 10000);
+  r.voltage = static_cast<int16_t>(static_cast<int>((slot * 104729) % 30000) - 5000);
+  r.charge = static_cast<int32_t>(static_cast<uint32_t>(slot * 2654435761u) >> (slot % 17));
+  r.milliseconds = static_cast<uint16_t>((slot * 997) % 60000);
+  r.minute = static_cast<uint8_t>(slot % 60);
+  r.hour = static_cast<uint8_t>(slot % 24);
+  r.day = static_cast<uint8_t>(1 + slot % 28);
+  r.month = static_cast<uint8_t>(1 + slot % 12);
+  r.yearByte = static_cast<uint8_t>(slot % 255);
+  r.rangeFlag = static_cast<uint8_t>(slot % 3 == 0 ? 0 : slot % 256);
+  return r;
+}
+
+class DownloadFixture : public ztest::LoggerFixture {
+ protected:
+  void SetUp() override {
+    LoggerFixture::SetUp();
+    ASSERT_FALSE(folder.Path().empty());
+    device->SetResponder([this](const Bytes& request) { return Respond(request); });
+  }
+
+  // The logger's answers: its configuration, its readings, and its memory page by page.
+  zv::ScriptedReply Respond(const Bytes& request) {
+    if (IsPageRequest(request)) {
+      const int address = request[2] << 8 | request[3];
+      int attempt = 0;
+      {
+        std::lock_guard lock(mu_);
+        attempt = ++attempts_[address];
+      }
+      Bytes page = Page(address);
+      if (pageReply) return pageReply(address, attempt, std::move(page));
+      return {std::move(page), {}};
+    }
+    switch (request.at(1)) {
+      case 0x64:
+        return {ztest::ConfigurationReply(config), {}};
+      case 0x04:
+        return {ztest::MeasurementReply(ztest::kLoggerReadings), {}};
+      case 0x10:
+        return {ztest::Acknowledgement(static_cast<uint16_t>(request.at(2) << 8 | request.at(3)),
+                                       static_cast<uint16_t>(request.at(4) << 8 | request.at(5))),
+                {}};
+      default:
+        return {};
+    }
+  }
+
+  // The 4096 bytes from an address on; slots without a record are erased (all 0xFF).
+  Bytes Page(int address) const {
+    Bytes page(4096, 0xFF);
+    const std::size_t first = static_cast<std::size_t>(address) * 16;
+    for (auto it = memory.lower_bound(first); it != memory.end() && it->first < first + 256; ++it) {
+      const ztest::Record16 bytes = ztest::RecordBytes(it->second);
+      std::copy(bytes.begin(), bytes.end(), page.begin() + static_cast<std::ptrdiff_t>((it->first - first) * 16));
+    }
+    return page;
+  }
+  void Fill(std::size_t from, std::size_t to) {
+    for (std::size_t slot = from; slot < to; ++slot) memory[slot] = Sample(slot);
+  }
+  // The rows of the records in slots [from, to), in memory order.
+  std::string Rows(std::size_t from, std::size_t to, ztest::Factors f, uint32_t nominal) const {
+    std::string rows;
+    for (auto it = memory.lower_bound(from); it != memory.end() && it->first < to; ++it) {
+      if (it->second.yearByte != 255) rows += ztest::Row(it->second, f, nominal);
+    }
+    return rows;
+  }
+
+  // The file a chosen name gives for the logger of `config`.
+  std::filesystem::path DumpPath(const std::string& device) const { return folder / ("dump ( " + device + " ).txt"); }
+  void SwitchOn() {
+    view.QueueFileDialogAnswer((folder / "dump.txt").string());
+    Click(IDC_RECEIVE);
+  }
+  // A tick of timer 4; the worker it starts runs to its end, then the window takes its news.
+  void Tick() {
+    dlg->OnTimer(COrvikDlg::kTimerDownload);
+    WaitForTheWorker();
+    dlg->Loop().ProcessPending();
+  }
+  void WaitForTheWorker() {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (dlg->m_bWorkerActive.load() != 0) {
+      ASSERT_LT(std::chrono::steady_clock::now(), end) << "the worker never ended";
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  std::optional<UINT> Timer(UINT_PTR id) const { return dlg->Loop().TimerPeriod(id); }
+  void ExpectLivePollBack() {
+    EXPECT_EQ(Control(IDC_RECEIVE).check, 0);
+    EXPECT_FALSE(Timer(4));
+    EXPECT_EQ(Timer(1), 300u);
+    EXPECT_EQ(dlg->m_nPollPeriodMs, 300);
+  }
+
+  ztest::ScratchFolder folder;
+  ztest::Configuration config = ztest::kLoggerConfig;
+  std::map<std::size_t, Logged> memory;  // the logged records by slot (16 bytes each from address 0)
+  // How a page request is answered, by address and by the how-many-th request of it this is.
+  std::function<zv::ScriptedReply(int address, int attempt, Bytes page)> pageReply;
+  std::mutex mu_;
+  std::map<int, int> attempts_;
+};
+
+// ---- a whole download --------------------------------------------------------------------------
+
+struct FullCase {
+  const char* name;
+  bool readConfiguration;
+  ztest::Configuration config;
+  ztest::Factors factors;  // with the shunt the program works with for this version
+  const char* deviceName;
+  int language;
+  int pages;
+  Bytes lastRequest;
+  bool records;
+};
+
+class FullDownload : public DownloadFixture, public ::testing::WithParamInterface<FullCase> {};
+
+TEST_P(FullDownload, AsksEveryPageOnceAndWritesEveryRecordInMemoryOrder) {
+  const FullCase& c = GetParam();
+  if (c.language == 1) English();
+  config = c.config;
+  const std::size_t slots = static_cast<std::size_t>(c.pages) * 256;
+  if (c.records) {
+    Fill(0, 300);                      // page 0 and the start of page 1
+    memory[7].yearByte = 255;          // an erased slot with data in its other bytes
+    Fill(slots / 2 + 5, slots / 2 + 9);  // the middle of the memory
+    Fill(slots - 1, slots);             // its very last slot
+  }
+  if (c.readConfiguration) {
+    Pick(kPort);
+  } else {
+    SelectPort(kPort);
+  }
+  const std::string dateTimeBefore = Text(IDC_DATETIME);
+
+  SwitchOn();
+
+  const auto dialogs = view.FileDialogs();
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_FALSE(dialogs[0].open);
+  EXPECT_EQ(dialogs[0].defaultExt, "txt");
+  EXPECT_EQ(dialogs[0].fileName, "");
+  EXPECT_EQ(dialogs[0].flags, kSaveFlags);
+  EXPECT_EQ(dialogs[0].filter, kFilter);
+  const auto path = DumpPath(c.deviceName);
+  // The header is on disk before the first page is asked for.
+  EXPECT_EQ(ztest::ReadWhole(path), ztest::DumpHeader(c.deviceName));
+  EXPECT_TRUE(PageRequests(device->Written()).empty());
+  EXPECT_EQ(Control(IDC_RECEIVE).check, 1);
+  EXPECT_EQ(Timer(4), 1000u);
+  EXPECT_FALSE(Timer(1));
+  EXPECT_EQ(dlg->m_nPollPeriodMs, 1000);
+  EXPECT_EQ(Control(IDC_PROGRESS).barColor, kGreen);
+  EXPECT_EQ(Control(IDC_PROGRESS).rangeLow, 0);
+  EXPECT_EQ(Control(IDC_PROGRESS).rangeHigh, c.pages);
+  EXPECT_EQ(Control(IDC_PROGRESS).pos, 0);
+
+  Tick();
+
+  std::vector<Bytes> expected;
+  for (int address = 0; address < c.pages * 16; address += 16) expected.push_back(PageRequest(address));
+  const std::vector<Bytes> asked = PageRequests(device->Written());
+  EXPECT_TRUE(asked == expected) << asked.size() << " page requests";
+  ASSERT_FALSE(asked.empty());
+  EXPECT_EQ(asked.front(), (Bytes{0x01, 0x04, 0x00, 0x00, 0x00, 0xFF, 0xB0, 0x4A}));
+  EXPECT_EQ(asked.back(), c.lastRequest);
+
+  const std::string file = ztest::ReadWhole(path);
+  const std::string wanted = ztest::DumpHeader(c.deviceName) + Rows(0, slots, c.factors, c.config.nominalVoltage);
+  EXPECT_TRUE(file == wanted) << "the file differs from the rows worked out here (" << file.size() << " bytes, "
+                              << wanted.size() << " expected)";
+  EXPECT_EQ(file.find('.', ztest::DumpHeader(c.deviceName).size()), std::string::npos) << "a decimal point in a row";
+
+  // The end: toggle released, file closed, bar reset, the live poll back at 300 ms.
+  ExpectLivePollBack();
+  EXPECT_FALSE(dlg->m_hDumpFile);
+  EXPECT_FALSE(device->IsOpen());
+  EXPECT_EQ(Control(IDC_PROGRESS).barColor, CLR_DEFAULT);
+  EXPECT_EQ(Control(IDC_PROGRESS).pos, 0);
+  EXPECT_EQ(Text(IDC_STATUS), c.language == 1 ? "Reading Memory 100%" : "Чтение Памяти 100%");
+  if (c.records) {
+    EXPECT_EQ(Text(IDC_DATETIME), ztest::Stamp(memory.rbegin()->second));
+  } else {
+    EXPECT_EQ(Text(IDC_DATETIME), dateTimeBefore);
+  }
+  EXPECT_TRUE(view.MessageBoxes().empty());
+}
+
+const Bytes kLast2048{0x01, 0x04, 0x7F, 0xF0, 0x00, 0xFF, 0xA9, 0xAD};
+const Bytes kLast4096{0x01, 0x04, 0xFF, 0xF0, 0x00, 0xFF, 0x80, 0x6D};
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FullDownload,
+    ::testing::Values(
+        // Version 8 takes the logger's own shunt: H = 150 A, L = 75.
+        FullCase{"version_8", true, {.version = 8, .serial = 17, .shuntMillivolts = 75, .shuntAmps = 150, .nominalVoltage = 24},
+                 ztest::FactorsFor(8, 150, 75), "Zentrova-24 N00017", 0, 2048, kLast2048, true},
+        // Version 210 takes the logger's amperes: H = 500 A, L = 25; twice the memory.
+        FullCase{"version_210", true, {.version = 210, .serial = 4321, .shuntMillivolts = 75, .shuntAmps = 500, .nominalVoltage = 48},
+                 ztest::FactorsFor(210, 500, 75), "Zentrova-48 N04321", 1, 4096, kLast4096, true},
+        // Version 10 keeps the program's 50 mV / 300 A: H = 112, L = 11.2.
+        FullCase{"version_10", true, {.version = 10, .serial = 5, .shuntMillivolts = 60, .shuntAmps = 400, .nominalVoltage = 12},
+                 ztest::FactorsFor(10, 300, 50), "Zentrova-12 N00005", 1, 2048, kLast2048, true},
+        // No record anywhere: a file of exactly three lines.
+        FullCase{"no_record", true, {.version = 8, .serial = 17, .shuntMillivolts = 50, .shuntAmps = 300, .nominalVoltage = 24},
+                 ztest::FactorsFor(8, 300, 50), "Zentrova-24 N00017", 1, 2048, kLast2048, false},
+        // No configuration read: an empty device name, the program's start-up shunt and 24 V.
+        FullCase{"no_configuration_read", false, {}, ztest::FactorsFor(0, 300, 50), "", 0, 2048, kLast2048, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the page wait -----------------------------------------------------------------------------
+
+struct WaitCase {
+  const char* name;
+  std::size_t bytes;                // of the first reply to page 0
+  std::vector<std::size_t> arrival;  // bytes arrived at each poll
+  bool whole;
+};
+
+std::vector<std::size_t> Steps(std::size_t step, std::size_t to) {
+  std::vector<std::size_t> v;
+  for (std::size_t n = step; n <= to; n += step) v.push_back(n);
+  return v;
+}
+
+class PageWait : public DownloadFixture, public ::testing::WithParamInterface<WaitCase> {};
+
+TEST_P(PageWait, TakesAPageOnlyWholeAndAsksAgainForOneThatIsNot) {
+  const WaitCase& c = GetParam();
+  English();
+  Fill(0, 3);
+  Fill(256, 257);  // on page 1, which never comes
+  pageReply = [&c](int address, int attempt, Bytes page) -> zv::ScriptedReply {
+    if (address != 0) return {};
+    if (attempt > 1) return {std::move(page), {}};
+    page.resize(c.bytes);
+    return {std::move(page), c.arrival};
+  };
+  Pick(kPort);
+  SwitchOn();
+  const auto path = DumpPath("Zentrova-24 N00123");
+  const ztest::Factors f = ztest::FactorsFor(8, 300, 50);
+  const std::string header = ztest::DumpHeader("Zentrova-24 N00123");
+
+  Tick();
+
+  // Page 1 never comes, so the worker ends there in either case.
+  EXPECT_EQ(PageRequests(device->Written()), c.whole ? PageRequestsAt({0x00, 0x10}) : PageRequestsAt({0x00}));
+  EXPECT_EQ(dlg->m_nMemAddress, c.whole ? 0x10 : 0x00);
+  EXPECT_EQ(Control(IDC_PROGRESS).pos, c.whole ? 1 : 0);
+  EXPECT_EQ(ztest::ReadWhole(path), c.whole ? header + Rows(0, 3, f, 24) : header);
+  EXPECT_EQ(Text(IDC_STATUS), "No data ");
+  EXPECT_FALSE(device->IsOpen()) << "the worker lets the port go when it ends";
+  EXPECT_EQ(Control(IDC_RECEIVE).check, 1) << "the download stays on";
+  EXPECT_EQ(Timer(4), 1000u);
+
+  // The next tick asks for the same address again; page 0's rows are there once.
+  Tick();
+  EXPECT_EQ(PageRequests(device->Written()),
+            c.whole ? PageRequestsAt({0x00, 0x10, 0x10}) : PageRequestsAt({0x00, 0x00, 0x10}));
+  EXPECT_EQ(ztest::ReadWhole(path), header + Rows(0, 3, f, 24));
+  EXPECT_EQ(dlg->m_nMemAddress, 0x10);
+  EXPECT_EQ(Control(IDC_PROGRESS).pos, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PageWait,
+    ::testing::Values(WaitCase{"all_at_once", 4096, {}, true},
+                      WaitCase{"in_sixteen_pieces", 4096, Steps(256, 4096), true},
+                      WaitCase{"half_then_999_empty_polls", 4096, std::vector<std::size_t>(1000, 2048), true},
+                      WaitCase{"half_then_1000_empty_polls", 4096, std::vector<std::size_t>(1001, 2048), false},
+                      WaitCase{"nothing_for_999_polls", 4096, std::vector<std::size_t>(999, 0), true},
+                      WaitCase{"nothing_for_1000_polls", 4096, std::vector<std::size_t>(1000, 0), false},
+                      WaitCase{"one_byte_short", 4095, {}, false}, WaitCase{"half_a_page", 2048, {}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadFixture, BytesLeftOverFromAPageAreDroppedBeforeTheNextRequest) {
+  Fill(0, 3);
+  Fill(256, 259);
+  pageReply = [](int address, int, Bytes page) -> zv::ScriptedReply {
+    if (address == 0x00) page.insert(page.end(), {0x01, 0x04, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+    if (address > 0x10) return {};
+    return {std::move(page), {}};
+  };
+  Pick(kPort);
+  SwitchOn();
+
+  Tick();
+
+  EXPECT_EQ(PageRequests(device->Written()), PageRequestsAt({0x00, 0x10, 0x20}));
+  EXPECT_EQ(ztest::ReadWhole(DumpPath("Zentrova-24 N00123")),
+            ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 512, ztest::FactorsFor(8, 300, 50), 24));
+}
+
+// ---- switching on, and what keeps the download from starting ------------------------------
+
+struct NoPortCase {
+  const char* name;
+  std::optional<UINT> livePoll;
+};
+
+class NoPort : public DownloadFixture, public ::testing::WithParamInterface<NoPortCase> {};
+
+TEST_P(NoPort, TheToggleSpringsBackAndNothingElseChanges) {
+  if (GetParam().livePoll) dlg->SetTimer(1, *GetParam().livePoll);
+  dlg->m_strStatus = "before";
+  dlg->UpdateData(FALSE);
+
+  Click(IDC_RECEIVE);
+
+  EXPECT_EQ(Control(IDC_RECEIVE).check, 0);
+  EXPECT_TRUE(view.FileDialogs().empty());
+  EXPECT_EQ(Timer(1), GetParam().livePoll);
+  EXPECT_FALSE(Timer(4));
+  EXPECT_EQ(Text(IDC_STATUS), "before");
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NoPort,
+                         ::testing::Values(NoPortCase{"live_poll_stopped", std::nullopt}, NoPortCase{"live_poll_at_450", 450u}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct ChoiceCase {
+  const char* name;
+  bool chosen;                   // a name picked in the save dialog
+  bool existing;                 // a file of the final name is there already
+  std::optional<int> boxAnswer;  // the answer to the question; none: its default
+  bool started;
+};
+
+class FileChoice : public DownloadFixture, public ::testing::WithParamInterface<ChoiceCase> {};
+
+TEST_P(FileChoice, StartsOnlyWithAFileToWriteTo) {
+  const ChoiceCase& c = GetParam();
+  Pick(kPort);
+  const auto path = DumpPath("Zentrova-24 N00123");
+  if (c.existing) ztest::WriteWhole(path, "rows of an earlier download\r\n");
+  if (c.chosen) view.QueueFileDialogAnswer((folder / "dump.txt").string());
+  if (c.boxAnswer) view.QueueMessageBoxAnswer(*c.boxAnswer);
+
+  Click(IDC_RECEIVE);
+
+  const auto boxes = view.MessageBoxes();
+  if (c.existing) {
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_OKCANCEL));
+    EXPECT_NE(boxes[0].type & MB_DEFBUTTON2, 0u) << "Cancel is the default";
+    EXPECT_NE(boxes[0].text.find(path.string()), std::string::npos) << boxes[0].text;
+  } else {
+    EXPECT_TRUE(boxes.empty());
+  }
+  if (c.started) {
+    EXPECT_EQ(ztest::ReadWhole(path), ztest::DumpHeader("Zentrova-24 N00123"));
+    EXPECT_EQ(Control(IDC_RECEIVE).check, 1);
+    EXPECT_EQ(Timer(4), 1000u);
+    EXPECT_FALSE(Timer(1));
+  } else {
+    ExpectLivePollBack();
+    EXPECT_FALSE(dlg->m_hDumpFile);
+    if (c.existing) {
+      EXPECT_EQ(ztest::ReadWhole(path), "rows of an earlier download\r\n");
+    } else {
+      EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+    }
+  }
+  EXPECT_TRUE(PageRequests(device->Written()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FileChoice,
+                         ::testing::Values(ChoiceCase{"dialog_cancelled", false, false, std::nullopt, false},
+                                           ChoiceCase{"existing_file_kept_by_default", true, true, std::nullopt, false},
+                                           ChoiceCase{"existing_file_kept_on_cancel", true, true, IDCANCEL, false},
+                                           ChoiceCase{"existing_file_replaced_on_ok", true, true, IDOK, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct FailureTextCase {
+  const char* name;
+  int language;
+  const char* lead;
+};
+
+class UncreatableDumpFile : public DownloadFixture, public ::testing::WithParamInterface<FailureTextCase> {};
+
+TEST_P(UncreatableDumpFile, IsToldAndTheDownloadDoesNotStart) {
+  if (GetParam().language == 1) English();
+  Pick(kPort);
+  view.QueueFileDialogAnswer((folder / "gone" / "dump.txt").string());
+
+  Click(IDC_RECEIVE);
+
+  const auto boxes = view.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text.rfind(std::string(GetParam().lead) + "\r\n", 0), 0u) << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find("No such file or directory"), std::string::npos) << boxes[0].text;
+  ExpectLivePollBack();
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UncreatableDumpFile,
+                         ::testing::Values(FailureTextCase{"Ru", 0, "Не удалось создать файл:"},
+                                           FailureTextCase{"En", 1, "Cannot create the file:"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadFixture, ARowThatCannotBeWrittenStopsTheDownloadWithAMessage) {
+  Fill(0, 600);
+  Pick(kPort);
+  SwitchOn();
+  const auto path = DumpPath("Zentrova-24 N00123");
+  {
+    ztest::FileSizeLimit limit(ztest::DumpHeader("Zentrova-24 N00123").size() + 100);
+    ASSERT_TRUE(limit.Applied());
+    dlg->OnTimer(COrvikDlg::kTimerDownload);
+    WaitForTheWorker();
+  }
+  dlg->Loop().ProcessPending();
+
+  const auto boxes = view.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text.rfind("Ошибка записи в файл:\r\n", 0), 0u) << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find("File too large"), std::string::npos) << boxes[0].text;
+  EXPECT_EQ(PageRequests(device->Written()), PageRequestsAt({0x00})) << "no page after the failed one";
+  ExpectLivePollBack();
+  EXPECT_FALSE(dlg->m_hDumpFile);
+  EXPECT_FALSE(ztest::OpenInThisProcess(path));
+  EXPECT_FALSE(device->IsOpen());
+}
+
+TEST_F(DownloadFixture, RefusedWhileTheEraseWaitHoldsThePort) {
+  Pick(kPort);
+  view.QueueMessageBoxAnswer(IDOK);
+  Click(IDC_ERASE);
+  ASSERT_TRUE(device->IsOpen());
+  ASSERT_EQ(Timer(3), 500u);
+
+  Click(IDC_RECEIVE);
+
+  EXPECT_EQ(Control(IDC_RECEIVE).check, 0);
+  EXPECT_TRUE(view.FileDialogs().empty());
+  EXPECT_FALSE(Timer(4));
+  EXPECT_FALSE(Timer(1)) << "the erase wait restarts the live poll when it ends";
+  EXPECT_EQ(Timer(3), 500u);
+  EXPECT_TRUE(device->IsOpen()) << "the erase keeps its port";
+}
+
+// ---- the worker: its port, one at a time, switched off -------------------------------------
+
+class WorkerPort : public DownloadFixture {
+ protected:
+  void SetUp() override {
+    DownloadFixture::SetUp();
+    English();
+    Fill(0, 3);
+    Pick(kPort);
+    SwitchOn();
+  }
+};
+
+TEST_F(WorkerPort, AFailedOpenEndsTheWorkerAndNoOtherStartsUntilThePortIsPickedAgain) {
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kBusy, 16, "open /dev/ttyLOGGER: busy"});
+  Tick();
+
+  const auto boxes = view.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Error opening port");
+  EXPECT_EQ(boxes[0].caption, "Error!");
+  EXPECT_EQ(Control(IDC_PORT).curSel, 0);
+  EXPECT_EQ(Text(IDC_STATUS), "No data ");
+  EXPECT_EQ(Control(IDC_RECEIVE).check, 1);
+  EXPECT_EQ(Timer(4), 1000u);
+
+  // The port could be opened again, but the list says "no": the download waits.
+  device->FailOpen(zv::PortError{});
+  Tick();
+  Tick();
+  EXPECT_EQ(device->OpenCount(), 1) << "the configuration read's open only";
+  EXPECT_EQ(view.MessageBoxes().size(), 1u);
+
+  // Picked again: the download goes on from the page it had reached.
+  Pick(kPort);
+  Tick();
+  const auto asked = PageRequests(device->Written());
+  ASSERT_FALSE(asked.empty());
+  EXPECT_EQ(asked.front(), PageRequest(0x00));
+  EXPECT_EQ(asked.size(), 2048u);
+  EXPECT_EQ(ztest::ReadWhole(DumpPath("Zentrova-24 N00123")),
+            ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 3, ztest::FactorsFor(8, 300, 50), 24));
+  ExpectLivePollBack();
+}
+
+TEST_F(WorkerPort, SwitchingOffWithNoPortPickedStillClosesTheFile) {
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kBusy, 16, "open /dev/ttyLOGGER: busy"});
+  Tick();
+  ASSERT_EQ(Control(IDC_PORT).curSel, 0);
+  const auto path = DumpPath("Zentrova-24 N00123");
+  ASSERT_TRUE(ztest::OpenInThisProcess(path));
+
+  Click(IDC_RECEIVE);
+
+  ExpectLivePollBack();
+  EXPECT_FALSE(dlg->m_hDumpFile);
+  EXPECT_FALSE(ztest::OpenInThisProcess(path));
+}
+
+TEST_F(WorkerPort, ATickWhileAWorkerRunsStartsNoOther) {
+  std::atomic<bool> inside{false};
+  std::atomic<bool> release{false};
+  pageReply = [&](int address, int, Bytes page) -> zv::ScriptedReply {
+    if (address == 0x00) {
+      inside = true;
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return {std::move(page), {}};
+  };
+  dlg->OnTimer(COrvikDlg::kTimerDownload);
+  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+  dlg->OnTimer(COrvikDlg::kTimerDownload);
+  dlg->OnTimer(COrvikDlg::kTimerDownload);
+  release = true;
+  WaitForTheWorker();
+  dlg->Loop().ProcessPending();
+
+  EXPECT_EQ(device->OpenCount(), 2) << "the configuration read and one worker";
+  EXPECT_TRUE(view.MessageBoxes().empty());
+  EXPECT_EQ(PageRequests(device->Written()).size(), 2048u);
+  ExpectLivePollBack();
+}
+
+TEST_F(WorkerPort, SwitchingOffDuringAPageStopsTheWorkerBeforeItsNextRequest) {
+  Fill(256, 259);
+  Fill(512, 515);
+  std::atomic<bool> inside{false};
+  pageReply = [&](int address, int, Bytes page) -> zv::ScriptedReply {
+    if (address == 0x20) {
+      // Held until the toggle is off; the page then comes whole, too late.
+      inside = true;
+      while (dlg->m_bReadPages.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return {std::move(page), {}};
+  };
+  dlg->OnTimer(COrvikDlg::kTimerDownload);
+  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+  Click(IDC_RECEIVE);
+
+  EXPECT_EQ(dlg->m_bWorkerActive.load(), 0) << "joined by the switch-off";
+  EXPECT_EQ(PageRequests(device->Written()), PageRequestsAt({0x00, 0x10, 0x20}));
+  const auto path = DumpPath("Zentrova-24 N00123");
+  EXPECT_EQ(ztest::ReadWhole(path), ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 512, ztest::FactorsFor(8, 300, 50), 24));
+  EXPECT_FALSE(ztest::OpenInThisProcess(path));
+  EXPECT_FALSE(device->IsOpen());
+  ExpectLivePollBack();
+  dlg->Loop().ProcessPending();
+  EXPECT_NE(Text(IDC_STATUS), "No data ");
+  EXPECT_EQ(Control(IDC_RECEIVE).check, 0) << "late news of a page does not press the toggle again";
+}
+
+// ---- the window's own page mode --------------------------------------------------------------
+
+TEST_F(DownloadFixture, AReplyOnTheWindowThreadDuringADownloadIsTakenAsAPage) {
+  English();
+  config = {.version = 110, .serial = 123, .nominalVoltage = 24};  // 50 mV / 300 A
+  Pick(kPort);
+  SwitchOn();
+  const auto path = DumpPath("Zentrova-24 N00123");
+  Logged r;
+  r.voltage = -1;  // FF FF
+  r.yearByte = 20;
+  memory[0] = r;
+
+  ztest::Receive(*dlg, Page(0));
+  dlg->DecodeReply();
+
+  // The window's page mode reads the raw voltage unsigned: 65535 of 24 V at 5000.
+  EXPECT_EQ(ztest::ReadWhole(path),
+            ztest::DumpHeader("Zentrova-24 N00123") + "01_01_2020 00:00:0,00 \t0,00 \t314,57 \t 0,00\r\n");
+  EXPECT_EQ(Text(IDC_STATUS), "Reading Memory 00%");
+  EXPECT_EQ(Text(IDC_DATETIME), "01_01_2020 00:00:0.00");
+  EXPECT_EQ(dlg->m_nMemAddress, 0);
+  EXPECT_EQ(Control(IDC_PROGRESS).pos, 0);
+
+  // A reply shorter than a page is not read past its end.
+  ztest::Receive(*dlg, Bytes(100, 0x00));
+  dlg->DecodeReply();
+  EXPECT_EQ(Text(IDC_STATUS), "Incomplete reply");
+  EXPECT_EQ(ztest::ReadWhole(path),
+            ztest::DumpHeader("Zentrova-24 N00123") + "01_01_2020 00:00:0,00 \t0,00 \t314,57 \t 0,00\r\n");
+}
+
+}  // namespace
