@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
   xvfb xauth locales mbpoll fonts-dejavu-core
+  # scripts/fuzz.sh: clang and its libFuzzer and sanitizer runtimes
+  clang libclang-rt-14-dev
 )
 
 sudo_cmd=()
