@@ -1,0 +1,506 @@
+// The memory download through the window's own code: the window on a thread of its own with a
+// headless view, the POSIX serial backend, and zentrova-sim started as a process of its own, so
+// that the figures are the program's alone. Each run is a fresh process (this program started
+// again with --one), so that its peak memory belongs to one download only.
+//
+// What it reports, per run:
+//   - the download time: from the first page request written to the port to the last byte of
+//     the last page read from it, timed by a thin layer over the POSIX backend. The window's
+//     first download tick comes a second after the toggle; that second is not in this time,
+//     but the toggle-to-end time is shown too.
+//   - unpaced (zentrova-sim --no-pacing): pages per second;
+//   - paced (the simulator sends at 921600 baud, 10 bits a byte): the download time against
+//     the wire limit, 4096 bytes x 10 bits / 921600 baud = 44.44 ms a page, as a ratio;
+//     and where the time between pages goes (request to first byte read, first byte to page
+//     complete, page complete to the next request);
+//   - the program's processor time during the download, and its peak resident memory
+//     (ru_maxrss), for memories of 2048 pages (version 110) and 4096 pages (version 210).
+//
+// Goals, for the reader (nothing is asserted): at least 97 % of the wire speed paced, at
+// least 400 pages/s unpaced, the same peak memory whatever the size of the memory.
+//
+// Usage:
+//   download_bench [--version N]... [--skip-paced] [--records N]
+//     --version N    download a logger of version N (repeatable); default 110 and 210
+//     --skip-paced   only the unpaced runs (the paced 4096-page run takes about 3 minutes)
+//     --records N    records in the simulated memory; default: full (256 a page)
+//   download_bench --one --version N [--paced] [--records N]
+//                    one download in this process, ending with a RESULT line (what each run is)
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dialog/orvik_dlg.h"
+#include "dialog/resource.h"
+#include "framework/environment.h"
+#include "framework/view.h"
+#include "framework/numfmt.h"
+#include "framework/winapp.h"
+#include "link/protocol.h"
+#include "platform/clock.h"
+#include "platform/port_table.h"
+#include "platform/serial_port.h"
+
+namespace {
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+constexpr double kBaud = 921600.0;
+constexpr double kBitsPerByte = 10.0;
+
+double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long PeakRssKb() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+// ---- timing layer over the serial backend -------------------------------------------------
+// Written by the download worker, read by the bench once the download is over; atomics, so
+// that the bench may also watch the page count while it waits.
+struct PageTimes {
+  std::atomic<int> requests{0};
+  std::atomic<int> pages{0};
+  std::atomic<int64_t> firstRequestNs{0};
+  std::atomic<int64_t> lastPageNs{0};
+  // Sums over the pages, in nanoseconds: request to first byte read, first byte to the page
+  // complete, page complete to the next request.
+  std::atomic<int64_t> toFirstByteNs{0};
+  std::atomic<int64_t> transferNs{0};
+  std::atomic<int64_t> betweenNs{0};
+  std::atomic<int64_t> maxBetweenNs{0};
+};
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool IsPageRequest(const uint8_t* data, std::size_t size) {
+  namespace proto = zv::proto;
+  return size == proto::kRegisterRequestLength && data[proto::kFunctionOffset] == proto::kFnReadInput &&
+         (data[proto::kRegisterCountOffset] << 8 | data[proto::kRegisterCountOffset + 1]) == proto::kPageCountField;
+}
+
+class TimedPort final : public zv::ISerialPort {
+ public:
+  TimedPort(std::unique_ptr<zv::ISerialPort> port, PageTimes& times) : port_(std::move(port)), times_(times) {}
+  const std::string& Name() const override { return port_->Name(); }
+  zv::PortError GetSettings(zv::LineSettings& s) override { return port_->GetSettings(s); }
+  zv::PortError SetSettings(const zv::LineSettings& s) override { return port_->SetSettings(s); }
+  zv::PortError Write(const uint8_t* data, std::size_t size, std::size_t& written) override {
+    const int64_t now = NowNs();
+    if (IsPageRequest(data, size)) {
+      if (times_.requests.fetch_add(1) == 0) times_.firstRequestNs = now;
+      if (pageDoneNs_ != 0) {
+        const int64_t between = now - pageDoneNs_;
+        times_.betweenNs += between;
+        times_.maxBetweenNs = std::max(times_.maxBetweenNs.load(), between);
+      }
+      inPage_ = true;
+      pageBytes_ = 0;
+      requestNs_ = now;
+      firstByteNs_ = 0;
+    }
+    return port_->Write(data, size, written);
+  }
+  zv::PortError QueryStatus(zv::QueueStatus& status) override { return port_->QueryStatus(status); }
+  zv::PortError Read(uint8_t* data, std::size_t size, std::size_t& read) override {
+    const zv::PortError e = port_->Read(data, size, read);
+    if (inPage_ && read > 0) {
+      const int64_t now = NowNs();
+      if (firstByteNs_ == 0) {
+        firstByteNs_ = now;
+        times_.toFirstByteNs += now - requestNs_;
+      }
+      pageBytes_ += read;
+      if (pageBytes_ >= zv::proto::kPageBytes) {
+        inPage_ = false;
+        pageDoneNs_ = now;
+        times_.transferNs += now - firstByteNs_;
+        times_.lastPageNs = now;
+        ++times_.pages;
+      }
+    }
+    return e;
+  }
+
+ private:
+  std::unique_ptr<zv::ISerialPort> port_;
+  PageTimes& times_;
+  bool inPage_ = false;
+  std::size_t pageBytes_ = 0;
+  int64_t requestNs_ = 0;
+  int64_t firstByteNs_ = 0;
+  int64_t pageDoneNs_ = 0;
+};
+
+class TimedBackend final : public zv::ISerialBackend {
+ public:
+  TimedBackend(zv::ISerialBackend& inner, PageTimes& times) : inner_(inner), times_(times) {}
+  zv::PortError Open(const std::string& name, std::unique_ptr<zv::ISerialPort>& port) override {
+    std::unique_ptr<zv::ISerialPort> raw;
+    const zv::PortError e = inner_.Open(name, raw);
+    port = raw ? std::make_unique<TimedPort>(std::move(raw), times_) : nullptr;
+    return e;
+  }
+
+ private:
+  zv::ISerialBackend& inner_;
+  PageTimes& times_;
+};
+
+// ---- the screen --------------------------------------------------------------------------
+// What the window shows, as the Qt view keeps it: the last state of each control and nothing
+// of its history, so that the process holds what the program would hold. Boxes get their
+// default button; the file dialog is answered with the path given.
+class BenchView final : public zfw::IView {
+ public:
+  void AnswerFileDialog(const std::string& path) {
+    std::lock_guard lock(mu_);
+    filePath_ = path;
+  }
+  std::optional<zfw::ControlState> Shown(int id) const {
+    std::lock_guard lock(mu_);
+    const auto it = shown_.find(id);
+    if (it == shown_.end()) return std::nullopt;
+    return it->second;
+  }
+  bool Visible() const {
+    std::lock_guard lock(mu_);
+    return visible_;
+  }
+  int Boxes() const {
+    std::lock_guard lock(mu_);
+    return boxes_;
+  }
+  void Input(const zfw::InputEvent& e) {
+    zfw::InputSink sink;
+    {
+      std::lock_guard lock(mu_);
+      sink = sink_;
+    }
+    if (sink) sink(e);
+  }
+
+  void Show(const zfw::DialogTemplate&, const std::vector<zfw::ControlState>& controls, HICON,
+            zfw::InputSink sink) override {
+    std::lock_guard lock(mu_);
+    for (const auto& c : controls) shown_[c.id] = c;
+    sink_ = std::move(sink);
+    visible_ = true;
+  }
+  void Hide() override {
+    std::lock_guard lock(mu_);
+    visible_ = false;
+    sink_ = nullptr;
+  }
+  int MessageBox(const zfw::MessageBoxRequest& request) override {
+    std::lock_guard lock(mu_);
+    ++boxes_;
+    std::fprintf(stderr, "download_bench: the window says: %s\n", request.text.c_str());
+    if ((request.type & MB_TYPEMASK) == MB_OKCANCEL) return (request.type & MB_DEFBUTTON2) != 0 ? IDCANCEL : IDOK;
+    return IDOK;
+  }
+  std::optional<std::string> FileDialog(const zfw::FileDialogRequest&) override {
+    std::lock_guard lock(mu_);
+    std::optional<std::string> answer;
+    if (!filePath_.empty()) answer = filePath_;
+    filePath_.clear();
+    return answer;
+  }
+  void OnControlChanged(const zfw::ControlState& state) override {
+    std::lock_guard lock(mu_);
+    shown_[state.id] = state;
+  }
+  void OnFocusChanged(int) override {}
+  void OnSelectAll(int) override {}
+
+ private:
+  mutable std::mutex mu_;
+  std::map<int, zfw::ControlState> shown_;
+  zfw::InputSink sink_;
+  std::string filePath_;
+  int boxes_ = 0;
+  bool visible_ = false;
+};
+
+// ---- one download, in a process of its own -------------------------------------------------
+
+// Starts zentrova-sim with args; returns its pid and fills port with the pseudo-terminal it prints.
+pid_t StartSimulator(const std::vector<std::string>& args, std::string& port) {
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>("zentrova-sim"));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(ZENTROVA_SIM_EXE, argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  char c = 0;
+  while (read(out[0], &c, 1) == 1 && c != '\n') port.push_back(c);
+  close(out[0]);
+  return pid;
+}
+
+struct RunResult {
+  bool ok = false;
+  int pages = 0;
+  double downloadS = 0;     // first page request to the last page's last byte
+  double toggleToEndS = 0;  // the toggle to the window's end of the download
+  double cpuS = 0;          // the program's processor time over toggle-to-end
+  long peakRssKb = 0;
+  std::size_t heapInUse = 0;   // malloc's bytes in use at the end of the download
+  std::size_t heapSystem = 0;  // and what it has taken from the system (its high-water mark: it rarely gives back)
+  double toFirstByteMs = 0, transferMs = 0, betweenMs = 0, maxBetweenMs = 0;  // per page
+  uintmax_t dumpBytes = 0;
+};
+
+void Input(BenchView& view, zfw::InputEvent::Kind kind, int id, int index = -1) {
+  zfw::InputEvent e;
+  e.kind = kind;
+  e.id = id;
+  e.index = index;
+  view.Input(e);
+}
+
+bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds timeout, std::chrono::milliseconds step) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(step);
+  }
+  return true;
+}
+
+int RunOne(int version, bool paced, long records) {
+  const int pages = static_cast<int>(zv::proto::MemoryPagesForVersion(version));
+  if (records < 0) records = static_cast<long>(pages) * static_cast<long>(zv::proto::kRecordsPerPage);
+  std::vector<std::string> simArgs{"--version", std::to_string(version), "--records", std::to_string(records)};
+  if (!paced) simArgs.push_back("--no-pacing");
+  std::string port;
+  const pid_t sim = StartSimulator(simArgs, port);
+  if (sim <= 0 || port.empty()) {
+    std::fprintf(stderr, "download_bench: cannot start %s\n", ZENTROVA_SIM_EXE);
+    return 1;
+  }
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("zentrova-download-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+
+  CWinApp app("zentrova-bench");
+  BenchView view;
+  zv::SteadyClock clock;
+  const auto posix = zv::MakePosixSerialBackend();
+  PageTimes times;
+  TimedBackend serial(*posix, times);
+  zv::FixedPortTable table;
+  zfw::SetEnvironment(zfw::Environment{&view, &clock});
+  RunResult r;
+  {
+    COrvikDlg dlg(PortAccess{&serial, &table, {port}});
+    std::thread window([&] { dlg.DoModal(); });
+    WaitFor([&] { return view.Visible(); }, std::chrono::seconds(10), std::chrono::milliseconds(10));
+
+    // Picking the port reads the logger's configuration: its version decides the page count.
+    Input(view, zfw::InputEvent::Kind::kComboSelect, IDC_PORT, 1);
+    const std::string versionText = zfw::Format("Verion_%04d", version);
+    const bool identified = WaitFor(
+        [&] {
+          const auto info = view.Shown(IDC_DEVICE_INFO);
+          return info && info->text.find(versionText) != std::string::npos;
+        },
+        std::chrono::seconds(10), std::chrono::milliseconds(10));
+
+    if (identified) {
+      view.AnswerFileDialog((dir / "dump.txt").string());
+      const double cpu0 = CpuSeconds();
+      const auto toggle = std::chrono::steady_clock::now();
+      Input(view, zfw::InputEvent::Kind::kClick, IDC_RECEIVE);
+      WaitFor([&] { return view.Shown(IDC_RECEIVE)->check == 1; }, std::chrono::seconds(5), std::chrono::milliseconds(1));
+      // The end: the window springs the toggle back after the last page (or never, when the
+      // logger stops answering; the limit is ten times the wire time and a minute).
+      const auto limit = std::chrono::seconds(60) + std::chrono::milliseconds(pages * 445);
+      const bool ended = WaitFor([&] { return view.Shown(IDC_RECEIVE)->check == 0; }, limit, std::chrono::milliseconds(1));
+      const auto end = std::chrono::steady_clock::now();
+      r.cpuS = CpuSeconds() - cpu0;
+      const struct mallinfo2 heap = mallinfo2();
+      r.heapInUse = heap.uordblks;
+      r.heapSystem = heap.arena + heap.hblkhd;
+      r.toggleToEndS = Seconds(end - toggle);
+      r.pages = times.pages.load();
+      r.ok = ended && r.pages == pages;
+      r.downloadS = static_cast<double>(times.lastPageNs - times.firstRequestNs) / 1e9;
+      const double n = std::max(1, r.pages);
+      r.toFirstByteMs = static_cast<double>(times.toFirstByteNs) / 1e6 / n;
+      r.transferMs = static_cast<double>(times.transferNs) / 1e6 / n;
+      r.betweenMs = static_cast<double>(times.betweenNs) / 1e6 / std::max(1.0, n - 1);
+      r.maxBetweenMs = static_cast<double>(times.maxBetweenNs) / 1e6;
+      if (!ended) Input(view, zfw::InputEvent::Kind::kClick, IDC_RECEIVE);  // switch it off
+    } else {
+      std::fprintf(stderr, "download_bench: the window did not read the logger's configuration\n");
+    }
+    Input(view, zfw::InputEvent::Kind::kEscape, 0);
+    window.join();
+  }
+  r.peakRssKb = PeakRssKb();
+  zfw::SetEnvironment(zfw::Environment{});
+  kill(sim, SIGTERM);
+  waitpid(sim, nullptr, 0);
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) r.dumpBytes += entry.file_size(ec);
+  std::filesystem::remove_all(dir, ec);
+
+  // One line for the parent: version paced ok pages downloadS toggleToEndS cpuS rssKb ...
+  std::printf("RESULT %d %d %d %d %.6f %.6f %.6f %ld %.4f %.4f %.4f %.4f %ju %zu %zu\n", version, paced ? 1 : 0,
+              r.ok ? 1 : 0, r.pages, r.downloadS, r.toggleToEndS, r.cpuS, r.peakRssKb, r.toFirstByteMs, r.transferMs,
+              r.betweenMs, r.maxBetweenMs, r.dumpBytes, r.heapInUse, r.heapSystem);
+  return r.ok ? 0 : 1;
+}
+
+// ---- the runs, each in a fresh process -------------------------------------------------------
+
+bool RunChild(const std::vector<std::string>& args, RunResult& r, int& version, bool& paced) {
+  int out[2];
+  if (pipe(out) != 0) return false;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>("download_bench"));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv("/proc/self/exe", argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  std::string text;
+  char buf[512];
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  const auto at = text.find("RESULT ");
+  if (at == std::string::npos) return false;
+  int pacedFlag = 0, okFlag = 0;
+  const int got = std::sscanf(text.c_str() + at, "RESULT %d %d %d %d %lf %lf %lf %ld %lf %lf %lf %lf %ju %zu %zu",
+                              &version, &pacedFlag, &okFlag, &r.pages, &r.downloadS, &r.toggleToEndS, &r.cpuS,
+                              &r.peakRssKb, &r.toFirstByteMs, &r.transferMs, &r.betweenMs, &r.maxBetweenMs,
+                              &r.dumpBytes, &r.heapInUse, &r.heapSystem);
+  paced = pacedFlag != 0;
+  r.ok = okFlag != 0;
+  return got == 15;
+}
+
+void Report(int version, bool paced, const RunResult& r) {
+  const double wirePerPage = static_cast<double>(zv::proto::kPageBytes) * kBitsPerByte / kBaud;
+  std::printf("version %d, %d pages, %s%s\n", version, r.pages, paced ? "paced at 921600 baud" : "unpaced (--no-pacing)",
+              r.ok ? "" : "  ** DOWNLOAD INCOMPLETE **");
+  std::printf("  download (first request to last page): %.3f s = %.1f pages/s\n", r.downloadS,
+              r.downloadS > 0 ? r.pages / r.downloadS : 0.0);
+  if (paced) {
+    const double wire = wirePerPage * r.pages;
+    std::printf("  wire limit %.3f s (%.2f ms a page): %.1f %% of wire speed (goal 97 %%)\n", wire, wirePerPage * 1e3,
+                r.downloadS > 0 ? 100.0 * wire / r.downloadS : 0.0);
+  } else {
+    std::printf("  goal 400 pages/s\n");
+  }
+  std::printf("  per page: request to first byte read %.3f ms, first byte to page complete %.3f ms, page to next request %.3f ms (max %.3f)\n",
+              r.toFirstByteMs, r.transferMs, r.betweenMs, r.maxBetweenMs);
+  std::printf("  toggle to end (with the first download tick, 1 s after the toggle): %.3f s\n", r.toggleToEndS);
+  std::printf("  program processor time: %.3f s (%.1f %% of one core over toggle-to-end)\n", r.cpuS,
+              r.toggleToEndS > 0 ? 100.0 * r.cpuS / r.toggleToEndS : 0.0);
+  std::printf("  program peak resident memory (ru_maxrss): %.2f MiB; heap %.1f KiB in use at the end, %.1f KiB taken from the system\n",
+              static_cast<double>(r.peakRssKb) / 1024.0, static_cast<double>(r.heapInUse) / 1024.0,
+              static_cast<double>(r.heapSystem) / 1024.0);
+  std::printf("  dump file: %.1f MiB\n", static_cast<double>(r.dumpBytes) / (1024.0 * 1024.0));
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<int> versions;
+  bool skipPaced = false;
+  bool one = false;
+  bool paced = false;
+  long records = -1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--version" && i + 1 < argc) {
+      versions.push_back(std::atoi(argv[++i]));
+    } else if (a == "--records" && i + 1 < argc) {
+      records = std::atol(argv[++i]);
+    } else if (a == "--skip-paced") {
+      skipPaced = true;
+    } else if (a == "--one") {
+      one = true;
+    } else if (a == "--paced") {
+      paced = true;
+    } else {
+      std::fprintf(stderr, "usage: download_bench [--version N]... [--skip-paced] [--records N]\n");
+      return 2;
+    }
+  }
+  if (versions.empty()) versions = {110, 210};
+  if (one) return RunOne(versions.front(), paced, records);
+
+  int failures = 0;
+  std::vector<bool> modes{false};
+  if (!skipPaced) modes.push_back(true);
+  for (const bool p : modes) {
+    for (const int v : versions) {
+      std::vector<std::string> args{"--one", "--version", std::to_string(v)};
+      if (p) args.push_back("--paced");
+      if (records >= 0) {
+        args.push_back("--records");
+        args.push_back(std::to_string(records));
+      }
+      RunResult r;
+      int version = v;
+      bool wasPaced = p;
+      if (!RunChild(args, r, version, wasPaced)) {
+        std::fprintf(stderr, "download_bench: the run of version %d (%s) gave no result\n", v, p ? "paced" : "unpaced");
+        ++failures;
+        continue;
+      }
+      Report(version, wasPaced, r);
+      if (!r.ok) ++failures;
+    }
+  }
+  return failures == 0 ? 0 : 1;
+}
