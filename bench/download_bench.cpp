@@ -58,6 +58,7 @@
 #include "platform/clock.h"
 #include "platform/port_table.h"
 #include "platform/serial_port.h"
+#include "process_support.h"
 
 namespace {
 
@@ -67,12 +68,8 @@ constexpr double kBitsPerByte = 10.0;
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+using zbench::CpuSeconds;
+using zbench::StartSimulator;
 
 long PeakRssKb() {
   rusage u{};
@@ -252,29 +249,6 @@ class BenchView final : public zfw::IView {
 
 // ---- one download, in a process of its own -------------------------------------------------
 
-// Starts zentrova-sim with args; returns its pid and fills port with the pseudo-terminal it prints.
-pid_t StartSimulator(const std::vector<std::string>& args, std::string& port) {
-  int out[2];
-  if (pipe(out) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>("zentrova-sim"));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(ZENTROVA_SIM_EXE, argv.data());
-    _exit(127);
-  }
-  close(out[1]);
-  char c = 0;
-  while (read(out[0], &c, 1) == 1 && c != '\n') port.push_back(c);
-  close(out[0]);
-  return pid;
-}
-
 struct RunResult {
   bool ok = false;
   int pages = 0;
@@ -393,25 +367,13 @@ int RunOne(int version, bool paced, long records) {
 // ---- the runs, each in a fresh process -------------------------------------------------------
 
 bool RunChild(const std::vector<std::string>& args, RunResult& r, int& version, bool& paced) {
-  int out[2];
-  if (pipe(out) != 0) return false;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>("download_bench"));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv("/proc/self/exe", argv.data());
-    _exit(127);
-  }
-  close(out[1]);
+  int out = -1;
+  const pid_t pid = zbench::SpawnWithOutput("/proc/self/exe", "download_bench", args, out);
+  if (pid < 0) return false;
   std::string text;
   char buf[512];
-  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
-  close(out[0]);
+  for (ssize_t n; (n = read(out, buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+  close(out);
   int status = 0;
   waitpid(pid, &status, 0);
   const auto at = text.find("RESULT ");

@@ -21,34 +21,9 @@
 #include "platform/clock.h"
 #include "platform/port_table.h"
 #include "platform/serial_port.h"
+#include "process_support.h"
 
 namespace {
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// Starts zentrova-sim; returns its pid and fills port with the pseudo-terminal it prints.
-pid_t StartSimulator(std::string& port) {
-  int out[2];
-  if (pipe(out) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    execl(ZENTROVA_SIM_EXE, "zentrova-sim", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(out[1]);
-  char c = 0;
-  while (read(out[0], &c, 1) == 1 && c != '\n') port.push_back(c);
-  close(out[0]);
-  return pid;
-}
 
 std::size_t Polls(const zfw::HeadlessView& view) {
   // Every poll shows "Запрос", then "Данные приняты".
@@ -60,7 +35,7 @@ std::size_t Polls(const zfw::HeadlessView& view) {
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
   std::string port;
-  const pid_t sim = StartSimulator(port);
+  const pid_t sim = zbench::StartSimulator({}, port);
   if (sim <= 0 || port.empty()) {
     std::fprintf(stderr, "live_poll_bench: cannot start %s\n", ZENTROVA_SIM_EXE);
     return 1;
@@ -85,10 +60,10 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::seconds(2));
 
   const std::size_t polls0 = Polls(view);
-  const double cpu0 = CpuSeconds();
+  const double cpu0 = zbench::CpuSeconds();
   const auto wall0 = std::chrono::steady_clock::now();
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  const double cpu = CpuSeconds() - cpu0;
+  const double cpu = zbench::CpuSeconds() - cpu0;
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
   const std::size_t polls = Polls(view) - polls0;
 
