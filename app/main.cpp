@@ -18,7 +18,7 @@
 #include "framework/winapp.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
-#include "platform/sysfs_port_table.h"
+#include "platform/port_table.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     std::fputs(AppUsageText().c_str(), stdout);
     return 0;
   }
-  const auto table = zv::MakeSysfsPortTable();
+  const auto table = zv::MakeSystemPortTable();
   if (options.listPorts) return PrintPorts(PortAccess{nullptr, table.get(), options.ports});
 
   // Qt takes its own options from what is left.
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
 
   zfw::QtView view(std::map<HICON, QIcon>{{IDR_MAINFRAME, ZentrovaIcon()}});
   zv::SteadyClock clock;
-  const auto serial = zv::MakePosixSerialBackend();
+  const auto serial = zv::MakeSystemSerialBackend();
   zfw::SetEnvironment(zfw::Environment{&view, &clock});
   theApp.m_portAccess = PortAccess{serial.get(), table.get(), options.ports};
 

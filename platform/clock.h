@@ -30,7 +30,8 @@ class IClock {
   virtual LocalTime Now() = 0;
 };
 
-// The real clock: steady_clock for ticks, the system's local time zone for Now().
+// The real clock: the monotonic clock for ticks (steady_clock; the performance counter on
+// Windows, with the 1 ms timer tick for sleeps), the system's local time zone for Now().
 class SteadyClock final : public IClock {
  public:
   uint32_t TickCount() override;

@@ -49,4 +49,8 @@ class FixedPortTable final : public IPortTable {
   int opens_ = 0;
 };
 
+// The table of the system the program runs on: the registry's SERIALCOMM key on Windows,
+// sysfs on Linux.
+std::unique_ptr<IPortTable> MakeSystemPortTable();
+
 }  // namespace zv

@@ -25,7 +25,7 @@ PortErrorKind KindFromErrno(int err) {
   return PortErrorKind::kIo;
 }
 
-#if !defined(__GLIBC__)
+#if !defined(__GLIBC__) && !defined(_WIN32)
 // strerror_r comes in two shapes: XSI returns an int and fills the buffer, GNU returns the
 // text (which may or may not be the buffer). Overloading on the result picks the right reading.
 [[maybe_unused]] std::string FromStrerrorR(int rc, const char* buffer) {
@@ -47,6 +47,10 @@ std::string ErrnoText(int err) {
     const char* s = strerror_l(err, cLocale);
     if (s != nullptr) text = s;
   }
+#elif defined(_WIN32)
+  // The C runtime's texts are English whatever the user's language.
+  char buffer[256] = {};
+  if (strerror_s(buffer, sizeof buffer, err) == 0) text = buffer;
 #else
   char buffer[256] = {};
   text = FromStrerrorR(strerror_r(err, buffer, sizeof buffer), buffer);
@@ -55,18 +59,27 @@ std::string ErrnoText(int err) {
   return text;
 }
 
-PortError ErrorFromErrno(int err, const std::string& operation, const std::string& portName) {
+PortError MakePortError(PortErrorKind kind, int code, std::string message) {
   PortError error;
-  error.kind = KindFromErrno(err);
-  error.code = err;
+  error.kind = kind;
+  error.code = code;
+  error.message = std::move(message);
+  return error;
+}
+
+PortError DescribePortError(PortErrorKind kind, int code, const std::string& operation, const std::string& portName,
+                            const std::string& why) {
   std::string what = operation;
   if (!portName.empty()) {
     if (!what.empty()) what += ' ';
     what += portName;
   }
-  const std::string why = err == 0 ? std::string("unknown error") : ErrnoText(err);
-  error.message = what.empty() ? why : what + ": " + why;
-  return error;
+  return MakePortError(kind, code, what.empty() ? why : what + ": " + why);
+}
+
+PortError ErrorFromErrno(int err, const std::string& operation, const std::string& portName) {
+  return DescribePortError(KindFromErrno(err), err, operation, portName,
+                           err == 0 ? std::string("unknown error") : ErrnoText(err));
 }
 
 const char* PortErrorKindName(PortErrorKind kind) {

@@ -1,6 +1,7 @@
 // The one narrow transport interface to the logger: open a port by name, set its line,
 // write, ask how many bytes wait, read those bytes, close. Backends: POSIX termios
-// (posix_serial.cpp), the scripted in-process port for tests (scripted_port.h), later Win32.
+// (posix_serial.cpp), Win32 (win32_serial.cpp), the scripted in-process port for tests
+// (scripted_port.h).
 // Every operation returns a PortError (ok() on success) and gives its result through an
 // out-parameter, which is set on failure too.
 #pragma once
@@ -35,6 +36,12 @@ struct PortError {
 // "open /dev/ttyUSB0: No such file or directory" (the system's text, in English whatever the
 // process locale). err 0 gives kIo: it is only called after a failure. Thread-safe.
 PortError ErrorFromErrno(int err, const std::string& operation, const std::string& portName);
+// A failure of the given kind whose message is already worded.
+PortError MakePortError(PortErrorKind kind, int code, std::string message);
+// A failure worded the way every backend words them: "operation portName: why" (either of the
+// first two may be empty).
+PortError DescribePortError(PortErrorKind kind, int code, const std::string& operation, const std::string& portName,
+                            const std::string& why);
 // A stable lower-case name for the kind ("none", "not-found", "busy", ...), for logs and tests.
 const char* PortErrorKindName(PortErrorKind kind);
 
@@ -92,7 +99,15 @@ class ISerialBackend {
   virtual PortError Open(const std::string& name, std::unique_ptr<ISerialPort>& port) = 0;
 };
 
+#if defined(_WIN32)
+// The Win32 backend: ports by their COM names ("COM3"; "\\.\COM12" also taken).
+std::unique_ptr<ISerialBackend> MakeWin32SerialBackend();
+#else
 // The POSIX termios backend.
 std::unique_ptr<ISerialBackend> MakePosixSerialBackend();
+#endif
+
+// The backend of the system the program runs on: Win32 on Windows, termios elsewhere.
+std::unique_ptr<ISerialBackend> MakeSystemSerialBackend();
 
 }  // namespace zv
