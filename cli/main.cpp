@@ -1,18 +1,12 @@
 // zentrova-cli: the logger's operations from a shell, run by the window's own code.
-#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "cli/interrupts.h"
 #include "cli/options.h"
 #include "cli/session.h"
 #include "framework/winapp.h"
-
-namespace {
-
-extern "C" void OnInterrupt(int) { zcli::g_interrupted = true; }
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -26,14 +20,7 @@ int main(int argc, char** argv) {
     std::cout << zcli::UsageText(options.command);
     return 0;
   }
-  // Ctrl-C and a polite kill end the long commands at their next step, files closed and the
-  // port let go.
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  zcli::CatchInterrupts();
 
   CWinApp app("zentrova-cli");
   zcli::Session session(options, std::cout, std::cerr);

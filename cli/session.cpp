@@ -1,6 +1,10 @@
 #include "cli/session.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <fstream>
@@ -10,12 +14,11 @@
 #include "dialog/resource.h"
 #include "framework/environment.h"
 #include "framework/numfmt.h"
-#include "sim/pty_server.h"
-#include "platform/sysfs_port_table.h"
+#include "sim/loopback_port.h"
+#include "platform/port_table.h"
 
 namespace zcli {
 
-std::atomic<bool> g_interrupted{false};
 
 namespace {
 
@@ -57,6 +60,15 @@ std::string OneLine(const std::string& s) {
   return out;
 }
 
+// A terminal gets a progress line redrawn in place; a file or a pipe gets nothing of it.
+bool StderrIsTerminal() {
+#if defined(_WIN32)
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
 std::string JsonString(const std::string& s) {
   std::string out = "\"";
   for (const char c : s) {
@@ -73,11 +85,10 @@ std::string JsonString(const std::string& s) {
 }  // namespace
 
 Session::Session(const Options& options, std::ostream& out, std::ostream& err)
-    : options_(options), out_(out), err_(err), serial_(zv::MakePosixSerialBackend()) {}
+    : options_(options), out_(out), err_(err), serial_(zv::MakeSystemSerialBackend()) {}
 
 Session::~Session() {
   dlg_.reset();
-  if (sim_) sim_->Stop();
   zfw::SetEnvironment(zfw::Environment{});
 }
 
@@ -121,14 +132,12 @@ int Session::Run() {
     if (!ConvertToCsv(in, options_.output.empty() ? out_ : file, why)) return Fail(options_.file + ": " + why);
     return 0;
   }
+  port_ = options_.port;
   if (options_.simulate) {
-    zv::sim::ServerOptions simulated;
-    simulated.pacing = false;
-    sim_ = std::make_unique<zv::sim::SimServer>(simulated);
-    std::string why;
-    if (!sim_->Start(&why)) return Fail("the simulated logger cannot start: " + why);
+    // The simulated logger answers inside this process, under the name given or "SIM".
+    if (port_.empty()) port_ = "SIM";
+    serial_ = zv::sim::MakeLoopbackBackend(zv::sim::DeviceOptions{}, port_);
   }
-  port_ = options_.port.empty() && sim_ ? sim_->PortName() : options_.port;
   switch (options_.command) {
     case Command::kPorts: return Ports();
     case Command::kInfo: return Info();
@@ -168,9 +177,9 @@ bool Session::Start() {
 }
 
 int Session::Ports() {
-  const auto table = zv::MakeSysfsPortTable();
+  const auto table = zv::MakeSystemPortTable();
   std::vector<std::string> named;
-  if (sim_) named.push_back(port_);
+  if (options_.simulate) named.push_back(port_);
   const PortListing listing = ListPorts(PortAccess{nullptr, table.get(), named});
   for (const std::string& name : listing.names) out_ << name << "\n";
   if (!listing.tableRead) return Fail(listing.why);
@@ -274,7 +283,7 @@ int Session::Download() {
   if (dlg_->m_bReceiveData != 1) return Fail(Text(kDownloadNotStarted));
   const std::string path = dlg_->m_strDumpPath.str();
   const int pages = dlg_->Controls().Get(IDC_PROGRESS).rangeHigh;
-  const bool terminal = isatty(STDERR_FILENO) != 0;
+  const bool terminal = StderrIsTerminal();
   int shown = -1;
   bool gaveUp = false;
   while (dlg_->m_bReceiveData == 1) {
@@ -350,7 +359,7 @@ int Session::SyncClock() {
 int Session::Erase() {
   if (!Start()) return 1;
   dlg_->OnBnClickedErase();
-  const bool terminal = isatty(STDERR_FILENO) != 0;
+  const bool terminal = StderrIsTerminal();
   int shown = -1;
   while (dlg_->Loop().TimerPeriod(COrvikDlg::kTimerEraseWait)) {
     Pump(kPumpMs);

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/interrupts.h"
 #include "cli/options.h"
 #include "dialog/orvik_dlg.h"
 #include "framework/headless_view.h"
@@ -15,14 +16,7 @@
 #include "platform/port_table.h"
 #include "platform/serial_port.h"
 
-namespace zv::sim {
-class SimServer;
-}
-
 namespace zcli {
-
-// Set by Ctrl-C: the long commands end cleanly at their next step.
-extern std::atomic<bool> g_interrupted;
 
 class Session {
  public:
@@ -62,7 +56,6 @@ class Session {
   zv::SteadyClock clock_;
   std::unique_ptr<zv::ISerialBackend> serial_;
   std::unique_ptr<zv::IPortTable> table_;
-  std::unique_ptr<zv::sim::SimServer> sim_;
   std::string port_;
   std::unique_ptr<COrvikDlg> dlg_;
   std::size_t boxesReported_ = 0;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_registry.h"
 #include "support/logger_fixture.h"
 
 namespace {
@@ -114,6 +115,60 @@ TEST_F(PortList, ATableThatCannotBeOpenedIsReportedAndTheCommandLineNamesStillFo
     EXPECT_EQ(Items(), (Strings{"no", "/dev/ttyUSB0", "/dev/pts/3"}));
     EXPECT_EQ(Control(IDC_PORT).curSel, 0);
   }
+}
+
+// The window over the Windows table: the registry key's values, read by the same rules.
+struct RegistryCase {
+  const char* name;
+  std::vector<ztest::RegistryValue> values;
+  Strings listed;
+};
+
+std::vector<ztest::RegistryValue> ComPorts(int count) {
+  std::vector<ztest::RegistryValue> values;
+  for (int i = 1; i <= count; ++i) {
+    values.push_back(ztest::PortValue("\\Device\\Serial" + std::to_string(i), "COM" + std::to_string(i)));
+  }
+  return values;
+}
+
+Strings ComNames(int count) {
+  Strings names{"no"};
+  for (int i = 1; i <= count; ++i) names.push_back("COM" + std::to_string(i));
+  return names;
+}
+
+class PortListFromRegistry : public PortList, public ::testing::WithParamInterface<RegistryCase> {};
+
+TEST_P(PortListFromRegistry, ListsTheKeysValues) {
+  const RegistryCase& c = GetParam();
+  auto registry = ztest::RegistryTable(c.values);
+  Rebuild(PortAccess{&ports, registry.get(), {}});
+  EXPECT_EQ(Items(), c.listed);
+  EXPECT_EQ(Control(IDC_PORT).curSel, 0);
+  EXPECT_TRUE(view.MessageBoxes().empty());
+  dlg.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PortListFromRegistry,
+    ::testing::Values(RegistryCase{"NoPorts", {}, {"no"}},
+                      RegistryCase{"ThreeHundredValuesListTheFirst255", ComPorts(300), ComNames(255)},
+                      RegistryCase{"ADataTooLongEndsTheList",
+                                   {ztest::PortValue("\\Device\\Serial0", "COM1"),
+                                    ztest::PortValue("\\Device\\Serial1", std::string(1100, 'C')),
+                                    ztest::PortValue("\\Device\\Serial2", "COM3")},
+                                   {"no", "COM1"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PortList, ARegistryKeyThatCannotBeOpenedShowsErrorOpenKey) {
+  auto registry = ztest::RegistryTable(ComPorts(2), nullptr, /*openFails=*/true);
+  Rebuild(PortAccess{&ports, registry.get(), {"COM9"}});
+  const auto boxes = view.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Error Open Key");
+  EXPECT_EQ(Items(), (Strings{"no", "COM9"}));
+  dlg.reset();
 }
 
 TEST_F(PortList, PickingNoOnlyStopsTheLivePoll) {

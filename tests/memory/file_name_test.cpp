@@ -22,6 +22,13 @@ const NameCase kNames[] = {
     {"folder_with_txt_stays", "/data/a.txtdir/b.txt", "Zentrova-24 N00123", "/data/a.txtdir/b ( Zentrova-24 N00123 ).txt"},
     {"no_configuration_read", "/logs/test.txt", "", "/logs/test (  ).txt"},
     {"a_name_without_folder", "bat1.txt", "Zentrova-12 N04321", "bat1 ( Zentrova-12 N04321 ).txt"},
+#if defined(_WIN32)
+    // A backslash parts folders on Windows only; elsewhere it is a character of a name.
+    {"windows_folder_with_txt_stays", "C:\\runs.txt\\bat1.txt", "Zentrova-24 N00123",
+     "C:\\runs.txt\\bat1 ( Zentrova-24 N00123 ).txt"},
+#else
+    {"backslash_is_part_of_the_name", "/logs/a.txt\\b.txt", "Zentrova-24 N00123", "/logs/a\\b ( Zentrova-24 N00123 ).txt"},
+#endif
 };
 
 class RowFileNames : public ::testing::TestWithParam<NameCase> {};

@@ -4,14 +4,23 @@
 #pragma once
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <random>
 #include <system_error>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace ztest {
 
@@ -119,8 +128,17 @@ inline void WriteWhole(const std::filesystem::path& path, const std::string& tex
   out << text;
 }
 
-// Whether this process holds a descriptor of the file.
+// Whether this process holds the file open.
 inline bool OpenInThisProcess(const std::filesystem::path& path) {
+#if defined(_WIN32)
+  // No per-process list of handles to look through: an open that shares nothing fails while
+  // anyone holds the file, and the tests' files are their own. (No windows.h here: its names
+  // clash with the window layer's.)
+  int fd = -1;
+  if (_wsopen_s(&fd, path.wstring().c_str(), _O_RDONLY | _O_BINARY, _SH_DENYRW, 0) != 0) return errno == EACCES;
+  _close(fd);
+  return false;
+#else
   std::error_code ec;
   const auto wanted = std::filesystem::weakly_canonical(path, ec);
   for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
@@ -129,14 +147,24 @@ inline bool OpenInThisProcess(const std::filesystem::path& path) {
     if (!linkError && target == wanted) return true;
   }
   return false;
+#endif
 }
 
 // A folder of its own for one test's files, removed with everything in it.
 class ScratchFolder {
  public:
   ScratchFolder() {
+#if defined(_WIN32)
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const auto candidate = std::filesystem::temp_directory_path() / ("zentrova-files-" + std::to_string(random()));
+      std::error_code ec;
+      if (std::filesystem::create_directory(candidate, ec)) path_ = candidate;
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "zentrova-files-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+#endif
   }
   ~ScratchFolder() {
     std::error_code ec;
