@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what Zentrova needs to build, run and test on Debian 12. Safe to run again:
 # it installs only what is missing and generates the Russian locale only once.
+#   setup.sh            the Linux programs and their tests
+#   setup.sh --windows  also the Windows cross-build and wine to test it (about 1.1 GB more)
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,15 @@ packages=(
   # scripts/fuzz.sh: clang and its libFuzzer and sanitizer runtimes
   clang libclang-rt-14-dev
 )
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(
+    # scripts/build-windows.sh: the cross compiler, GoogleTest's sources to build for Windows,
+    # the package's zip and its manual page as text
+    g++-mingw-w64-x86-64-posix googletest zip groff-base
+    # scripts/test-windows.sh
+    wine wine64
+  )
+fi
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
