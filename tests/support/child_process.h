@@ -19,7 +19,7 @@ namespace ztest {
 
 class ChildProcess {
  public:
-  // Starts args[0] (a path) with standard input from /dev/null.
+  // Starts args[0] (a path, or a name looked up in PATH) with standard input from /dev/null.
   explicit ChildProcess(const std::vector<std::string>& args) {
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
@@ -31,7 +31,7 @@ class ChildProcess {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    if (posix_spawnp(&pid_, argv[0], &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&fa);
     ::close(out[1]);
     ::close(err[1]);
@@ -50,7 +50,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool Started() const { return pid_ > 0; }
-  void Signal(int sig) { ::kill(pid_, sig); }
+  bool Signal(int sig) { return ::kill(pid_, sig) == 0; }
 
   // Reads its output for up to ms, or until it closes both pipes.
   void ReadFor(int ms) {
@@ -63,6 +63,15 @@ class ChildProcess {
       Drain(fds[0], out_, stdout_);
       Drain(fds[1], err_, stderr_);
     }
+  }
+  // Reads until standard output holds a whole line, or ms passes, or it closes its output;
+  // returns the first line without its newline (what there is of it when none came whole).
+  std::string FirstLine(int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (stdout_.find('\n') == std::string::npos && out_ >= 0 && std::chrono::steady_clock::now() < end) {
+      ReadFor(20);
+    }
+    return stdout_.substr(0, stdout_.find('\n'));
   }
   // Reads until stderr holds text, or ms passes.
   bool WaitForError(const std::string& text, int ms) {
