@@ -9,14 +9,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <string>
 
+#include "platform/input_queue.h"
 #include "platform/serial_port.h"
 #include "platform/termios_settings.h"
 
@@ -149,7 +148,7 @@ class PosixSerialPort final : public ISerialPort {
     if (PortError e = Drain(); !e.ok()) return e;
     int waiting = 0;
     if (::ioctl(fd_, FIONREAD, &waiting) != 0) return ErrorFromErrno(errno, "FIONREAD", name_);
-    status.inQueue = static_cast<uint32_t>(queue_.size()) + (waiting > 0 ? static_cast<uint32_t>(waiting) : 0);
+    status.inQueue = static_cast<uint32_t>(queue_.Size()) + (waiting > 0 ? static_cast<uint32_t>(waiting) : 0);
 #ifdef TIOCOUTQ
     int pendingOut = 0;
     if (::ioctl(fd_, TIOCOUTQ, &pendingOut) == 0 && pendingOut > 0) {
@@ -163,9 +162,7 @@ class PosixSerialPort final : public ISerialPort {
     read = 0;
     if (fd_ < 0) return ClosedError("read");
     // Bytes already taken into our own queue come first.
-    read = std::min(size, queue_.size());
-    std::copy_n(queue_.begin(), read, data);
-    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(read));
+    read = queue_.Take(data, size);
     if (read == size) return {};
     for (;;) {
       const ssize_t n = ::read(fd_, data + read, size - read);
@@ -180,16 +177,13 @@ class PosixSerialPort final : public ISerialPort {
   }
 
  private:
-  // The terminal's own input buffer holds at most 4095 bytes on a pseudo-terminal (and little
-  // more on some USB serial drivers): less than one memory page. A reply of that size would
-  // stall there, and two polls seeing the same count would cut it short. So the port keeps an
-  // input queue of its own, topped up at every status query, and counts it as waiting.
+  // Tops up the input queue with everything the terminal has (see input_queue.h).
   PortError Drain() {
     uint8_t chunk[4096];
-    while (queue_.size() < kMaxQueue) {
+    while (!queue_.Full()) {
       const ssize_t n = ::read(fd_, chunk, sizeof chunk);
       if (n > 0) {
-        queue_.insert(queue_.end(), chunk, chunk + n);
+        queue_.Append(chunk, static_cast<std::size_t>(n));
         continue;
       }
       if (n == 0) return {};
@@ -199,8 +193,6 @@ class PosixSerialPort final : public ISerialPort {
     }
     return {};
   }
-
-  static constexpr std::size_t kMaxQueue = 1 << 20;
 
   PortError Refused(const LineSettings& s) const {
     static const char* const kParity[] = {"N", "O", "E", "M", "S"};
@@ -229,7 +221,7 @@ class PosixSerialPort final : public ISerialPort {
   // What SetSettings asked for, reported back by GetSettings where the lines cannot be read.
   LineControl requestedDtr_ = LineControl::kDisable;
   LineControl requestedRts_ = LineControl::kDisable;
-  std::deque<uint8_t> queue_;  // received bytes taken from the terminal and not yet read
+  InputQueue queue_;  // received bytes taken from the terminal and not yet read
 };
 
 class PosixSerialBackend final : public ISerialBackend {

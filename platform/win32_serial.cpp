@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 
+#include "platform/input_queue.h"
 #include "platform/serial_port.h"
 #include "platform/win32_error.h"
 
@@ -178,16 +178,14 @@ class Win32SerialPort final : public ISerialPort {
     DWORD errors = 0;
     COMSTAT stat{};
     if (!ClearCommError(handle_, &errors, &stat)) return ErrorFromWin32(GetLastError(), "ClearCommError", name_);
-    status.inQueue = static_cast<uint32_t>(queue_.size()) + stat.cbInQue;
+    status.inQueue = static_cast<uint32_t>(queue_.Size()) + stat.cbInQue;
     status.outQueue = stat.cbOutQue;
     return {};
   }
 
   PortError Read(uint8_t* data, std::size_t size, std::size_t& read) override {
     // Bytes already taken into our own queue come first.
-    read = std::min(size, queue_.size());
-    std::copy_n(queue_.begin(), read, data);
-    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(read));
+    read = queue_.Take(data, size);
     while (read < size) {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - read, 1u << 30));
       DWORD n = 0;
@@ -202,24 +200,19 @@ class Win32SerialPort final : public ISerialPort {
   }
 
  private:
-  // The driver's count of waiting bytes may stop below a memory page (4095 on a port that a
-  // pseudo-terminal stands behind) until bytes are read: a reply of that size would stall
-  // there, and two polls seeing the same count would cut it short. So the port keeps an input
-  // queue of its own, topped up at every status query, and counts it as waiting.
+  // Tops up the input queue with everything the driver has (see input_queue.h).
   PortError Drain() {
     uint8_t chunk[4096];
-    while (queue_.size() < kMaxQueue) {
+    while (!queue_.Full()) {
       DWORD n = 0;
       if (!ReadFile(handle_, chunk, sizeof chunk, &n, nullptr)) {
         return ErrorFromWin32(GetLastError(), "ReadFile", name_);
       }
       if (n == 0) return {};
-      queue_.insert(queue_.end(), chunk, chunk + n);
+      queue_.Append(chunk, static_cast<std::size_t>(n));
     }
     return {};
   }
-
-  static constexpr std::size_t kMaxQueue = 1 << 20;
 
   PortError Refused(const LineSettings& s, DWORD code) const {
     static const char* const kParity[] = {"N", "O", "E", "M", "S"};
@@ -247,7 +240,7 @@ class Win32SerialPort final : public ISerialPort {
   LineControl requestedDtr_ = LineControl::kDisable;
   LineControl requestedRts_ = LineControl::kDisable;
   bool modemLinesMissing_ = false;
-  std::deque<uint8_t> queue_;  // received bytes taken from the driver and not yet read
+  InputQueue queue_;  // received bytes taken from the driver and not yet read
 };
 
 class Win32SerialBackend final : public ISerialBackend {

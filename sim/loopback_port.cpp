@@ -1,9 +1,8 @@
 #include "sim/loopback_port.h"
 
-#include <algorithm>
-#include <deque>
 #include <mutex>
 
+#include "platform/input_queue.h"
 #include "sim/framer.h"
 
 namespace zv::sim {
@@ -18,7 +17,7 @@ struct Line {
   std::unique_ptr<IClock> ownClock;
   SimDevice device;
   RequestFramer framer;
-  std::deque<uint8_t> rx;  // reply bytes not yet read
+  InputQueue rx;  // reply bytes not yet read
   LineSettings settings;
   bool open = false;
   bool vanished = false;  // the logger closed its end for good
@@ -59,11 +58,11 @@ class LoopbackPort final : public ISerialPort {
       const Response response = line_->device.Handle(*request);
       if (response.closeLink) {
         line_->vanished = true;
-        line_->rx.clear();
+        line_->rx.Clear();
         return {};
       }
       const std::vector<uint8_t> bytes = response.Bytes();
-      line_->rx.insert(line_->rx.end(), bytes.begin(), bytes.end());
+      line_->rx.Append(bytes.data(), bytes.size());
     }
     return {};
   }
@@ -72,15 +71,13 @@ class LoopbackPort final : public ISerialPort {
     status = QueueStatus{};
     std::lock_guard lock(line_->mu);
     if (line_->vanished) return Gone("status");
-    status.inQueue = static_cast<uint32_t>(line_->rx.size());
+    status.inQueue = static_cast<uint32_t>(line_->rx.Size());
     return {};
   }
 
   PortError Read(uint8_t* data, std::size_t size, std::size_t& read) override {
     std::lock_guard lock(line_->mu);
-    read = std::min(size, line_->rx.size());
-    std::copy_n(line_->rx.begin(), read, data);
-    line_->rx.erase(line_->rx.begin(), line_->rx.begin() + static_cast<std::ptrdiff_t>(read));
+    read = line_->rx.Take(data, size);
     if (read == 0 && line_->vanished) return Gone("read");
     return {};
   }
@@ -109,7 +106,7 @@ class LoopbackBackend final : public ISerialBackend {
     line_->open = true;
     // As on a real port, nothing from an earlier open is waiting.
     line_->framer.Clear();
-    line_->rx.clear();
+    line_->rx.Clear();
     port = std::make_unique<LoopbackPort>(line_, name);
     return {};
   }
