@@ -18,6 +18,7 @@
 #include "platform/port_table.h"
 #include "platform/serial_port.h"
 #include "sim/pty_server.h"
+#include "support/simulated_logger_window.h"
 #include "support/window_on_thread.h"
 
 namespace {
@@ -26,46 +27,19 @@ using ztest::WindowOnThread;
 
 constexpr COLORREF kBlue = 0x00FF0000;
 
-class WindowOnSimulatedLogger : public ::testing::Test {
+class WindowOnSimulatedLogger : public ztest::SimulatedLoggerWindow {
  protected:
-  // Starts a logger and the window, with the logger's port as the last entry of the list.
+  // As the shared fixture, with a battery held still unless the test says otherwise.
   void Start(zv::sim::ServerOptions options, std::vector<std::string> tablePorts = {}) {
     if (!options.device.frozen) options.device.frozen = zv::sim::FrozenBattery{12.5, 25.2, -3.25};
-    server = std::make_unique<zv::sim::SimServer>(options);
-    std::string error;
-    ASSERT_TRUE(server->Start(&error)) << error;
-    table = std::make_unique<zv::FixedPortTable>(std::move(tablePorts));
-    window.Start(PortAccess{serial.get(), table.get(), {server->PortName()}}, clock);
-  }
-  void TearDown() override {
-    window.Stop();
-    if (server) server->Stop();
-  }
-  int LoggerEntry() {
-    return window.OnWindow([](COrvikDlg& d) { return d.m_portCombo.GetCount() - 1; });
+    SimulatedLoggerWindow::Start(options, std::move(tablePorts));
   }
   // English captions and messages, then the logger's port picked.
   void EnglishAndPick() {
-    window.Click(IDC_LANGUAGE);
-    ASSERT_TRUE(window.WaitForText(IDC_LANGUAGE, "рус/ENG"));
+    English();
+    if (HasFatalFailure()) return;
     window.Pick(LoggerEntry());
   }
-  bool LivePollArmedAt(UINT ms) {
-    return WindowOnThread::WaitFor([&] {
-      return window.OnWindow([](COrvikDlg& d) { return d.Loop().TimerPeriod(COrvikDlg::kTimerLivePoll); }) ==
-             std::optional<UINT>(ms);
-    });
-  }
-  bool StatusShowed(const std::string& text) const {
-    const auto history = window.view.TextHistory(IDC_STATUS);
-    return std::find(history.begin(), history.end(), text) != history.end();
-  }
-
-  zv::SteadyClock clock;
-  std::unique_ptr<zv::ISerialBackend> serial = zv::MakePosixSerialBackend();
-  std::unique_ptr<zv::FixedPortTable> table;
-  std::unique_ptr<zv::sim::SimServer> server;
-  WindowOnThread window;
 };
 
 struct IdentityCase {

@@ -25,11 +25,13 @@ namespace ztest {
 class SimulatedLoggerWindow : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(folder.Path().empty()); }
-  // Starts the logger and the window, the logger's port the last entry of the list.
-  void Start(zv::sim::ServerOptions options) {
+  // Starts the logger and the window: the port table's names, then the logger's port as the
+  // last entry of the list.
+  void Start(zv::sim::ServerOptions options, std::vector<std::string> tablePorts = {}) {
     server = std::make_unique<zv::sim::SimServer>(options);
     std::string error;
     ASSERT_TRUE(server->Start(&error)) << error;
+    table = zv::FixedPortTable(std::move(tablePorts));
     window.Start(PortAccess{serial.get(), &table, {server->PortName()}}, clock);
   }
   void TearDown() override {
