@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <system_error>
 
 namespace zan {
@@ -209,7 +210,12 @@ class Reader {
       s.power = static_cast<float>(v[7]);
       s.counter = static_cast<float>(v[8]);
     }
-    if (!IsDated(s.t)) ++series_.undated;
+    if (!IsDated(s.t)) {
+      ++series_.undated;
+    } else {
+      if (s.t < lastDated_) series_.ordered = false;
+      lastDated_ = s.t;
+    }
     series_.samples.push_back(s);
     return true;
   }
@@ -234,6 +240,7 @@ class Reader {
   const std::uintmax_t sizeHint_;
   const Layout* layout_ = nullptr;
   long number_ = 0;
+  double lastDated_ = -std::numeric_limits<double>::infinity();
 };
 
 }  // namespace

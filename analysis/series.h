@@ -33,6 +33,9 @@ struct Series {
   bool hasPower = false;
   bool hasCounter = false;
   std::size_t undated = 0;  // rows with kUndated
+  // The dated samples never go back in time (a logger's clock set back while it logged breaks
+  // it); a chart can then find a time by bisection.
+  bool ordered = true;
   std::vector<Sample> samples;
 };
 

@@ -4,7 +4,6 @@
 // cycles of rest, a 10 A discharge, rest and a 5 A charge, one row a second.
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,10 +16,6 @@
 #include "cli/convert.h"
 #include "cli/options.h"
 #include "cli/report.h"
-
-#if defined(__linux__)
-#include <unistd.h>
-#endif
 
 namespace {
 

@@ -178,6 +178,24 @@ TEST(Series, KeepsUndatedRowsInOrderAndCountsThem) {
   EXPECT_FALSE(zan::IsDated(s.samples[1].t));
   EXPECT_FALSE(zan::IsDated(s.samples[2].t));
   EXPECT_TRUE(zan::IsDated(s.samples[3].t));
+  EXPECT_TRUE(s.ordered);
+}
+
+TEST(Series, TellsWhetherTheDatedSamplesGoForward) {
+  const struct {
+    const char* rows;
+    bool ordered;
+  } cases[] = {
+      {"01_03_2024 10:00:0,00 \t1 \t1 \t1\r\n01_03_2024 10:00:0,00 \t1 \t1 \t1\r\n01_03_2024 10:00:1,00 \t1 \t1 \t1\r\n", true},
+      {"01_03_2024 10:00:5,00 \t1 \t1 \t1\r\n00_00_2000 00:00:0,00 \t1 \t1 \t1\r\n01_03_2024 10:00:6,00 \t1 \t1 \t1\r\n", true},
+      {"01_03_2024 10:00:5,00 \t1 \t1 \t1\r\n01_01_2001 00:00:0,00 \t1 \t1 \t1\r\n01_03_2024 10:00:6,00 \t1 \t1 \t1\r\n", false},
+  };
+  for (const auto& c : cases) {
+    zan::Series s;
+    std::string error;
+    ASSERT_TRUE(Read(kDumpHead + c.rows, s, error)) << error;
+    EXPECT_EQ(s.ordered, c.ordered) << c.rows;
+  }
 }
 
 TEST(Series, FilesOfOneRowAndOfNone) {
