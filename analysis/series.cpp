@@ -13,7 +13,7 @@ namespace zan {
 
 namespace {
 
-// Column indices after the time stamp, and how many values a row has, by file kind.
+// What tells a file's kind, and the numbers each of its rows holds after the time stamp.
 struct Layout {
   const char* header;  // the column titles, blanks folded away and joined by commas
   FileKind kind;
@@ -34,7 +34,6 @@ constexpr std::size_t kMaxValues = 9;
 // current stays inside it, which its name gives in amperes.
 constexpr double kLowRangeAmps = 50.0;
 
-
 bool IsBlank(char c) { return c == ' ' || c == '\r'; }
 
 void Trim(const char*& b, const char*& e) {
@@ -50,7 +49,7 @@ bool ParseNumber(const char* b, const char* e, double& value) {
   if (b == e) return false;
   const char* p = b;
   const bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
+  if (negative) ++p;
   std::uint64_t digits = 0;
   int count = 0, fraction = 0;
   bool mark = false;

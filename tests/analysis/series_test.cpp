@@ -223,6 +223,8 @@ TEST(Series, NamesTheFirstMalformedLine) {
       {kDumpHead + "01_01_2020 00:00:1,00 \t1 \tx \t3\r\n", "line 4: 'x' is not a number", 0},
       {kDumpHead + "01_01_2020 00:00:1,00 \t1 \t1,2,3 \t3\r\n", "line 4: '1,2,3' is not a number", 0},
       {kDumpHead + "01_01_2020 00:00:1,00 \t1 \t \t3\r\n", "line 4: '' is not a number", 0},
+      {kDumpHead + "01_01_2020 00:00:1,00 \t+1 \t2 \t3\r\n", "line 4: '+1' is not a number", 0},
+      {kDumpHead + "01_01_2020 00:00:1,00 \t1 \t2 \t-\r\n", "line 4: '-' is not a number", 0},
       {kDumpHead + "\r\n01_01_2020 00:00 \t1 \t2 \t3\r\n", "line 5: '01_01_2020 00:00' is not a time stamp", 0},
       {kRecordingHead + "01_01_2020 00:00:1,00 \t1 \t2 \t3\r\n", "line 4: 4 fields where the header has 10", 0},
       {"N\r\n\r\nwhat\t is this\r\n", "line 3: not the header of a recording or a memory dump", 0},
