@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "cli/convert.h"
+#include "cli/report.h"
 #include "dialog/port_list.h"
 #include "dialog/resource.h"
 #include "framework/environment.h"
@@ -147,6 +148,7 @@ int Session::Run() {
     case Command::kSetConfig: return SetConfig();
     case Command::kSyncClock: return SyncClock();
     case Command::kErase: return Erase();
+    case Command::kReport: return RunReport(options_, out_, err_);
     default: return 2;
   }
 }

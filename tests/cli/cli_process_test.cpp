@@ -248,6 +248,51 @@ TEST_F(CliAgainstLogger, FilesAreTheWindowsOwn) {
   EXPECT_NE(damaged.err.find("line 904:"), std::string::npos) << damaged.err;
 }
 
+// "15_03_2024 10:05:9,50" as "2024-03-15T10:05:09.50", for stamps of seconds below 60.
+std::string Iso(const std::string& stamp) {
+  const auto colon = stamp.rfind(':');
+  std::string seconds = stamp.substr(colon + 1);
+  seconds[seconds.find(',')] = '.';
+  if (seconds.size() < 5) seconds = "0" + seconds;
+  return stamp.substr(6, 4) + "-" + stamp.substr(3, 2) + "-" + stamp.substr(0, 2) + "T" +
+         stamp.substr(11, colon - 11) + ":" + seconds;
+}
+
+TEST_F(CliAgainstLogger, ReportOfADownloadedMemory) {
+  Start();
+  const auto download = Cli({"download", server->PortName(), (dir / "mem.txt").string()});
+  ASSERT_EQ(download.status, 0) << download.err;
+  const auto rows = Lines(ReadFile(Made("mem")));
+  ASSERT_EQ(rows.size(), 3u + 900u);
+  const std::string first = rows[3].substr(0, rows[3].find(" \t"));
+  const std::string last = rows.back().substr(0, rows.back().find(" \t"));
+
+  const auto json = Cli({"report", Made("mem").string(), "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto lines = Lines(json.out);
+  ASSERT_EQ(lines.size(), 1u) << json.out;
+  EXPECT_EQ(lines[0].rfind("{\"device\":\"Zentrova-24 N00123\",\"file\":\"" + Made("mem").string() +
+                               "\",\"samples\":900,\"start\":\"" + Iso(first) + "\",\"end\":\"" + Iso(last) +
+                               "\",\"undated_rows\":0,\"phases\":[{\"kind\":",
+                           0),
+            0u)
+      << lines[0];
+  EXPECT_NE(lines[0].find("],\"totals\":{\"charge_ah\":"), std::string::npos) << lines[0];
+  EXPECT_EQ(lines[0].back(), '}');
+
+  const auto table = Cli({"report", Made("mem").string(), "--lang", "ru", "--min-phase", "5"});
+  ASSERT_EQ(table.status, 0) << table.err;
+  EXPECT_NE(table.out.find("Устройство: Zentrova-24 N00123\n"), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("\nФазы\n"), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("\nИтого\n"), std::string::npos) << table.out;
+
+  std::ofstream(dir / "damaged.txt", std::ios::binary) << ReadFile(Made("mem")) << "15_03_2024 10:2\r\n";
+  const auto damaged = Cli({"report", (dir / "damaged.txt").string()});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_EQ(damaged.out, "");
+  EXPECT_NE(damaged.err.find("damaged.txt: line 904: 1 fields where the header has 4"), std::string::npos) << damaged.err;
+}
+
 TEST_F(CliAgainstLogger, CtrlCEndsADownloadCleanly) {
   zv::sim::ServerOptions paced = SteadyLogger();
   paced.pacing = true;  // 2048 pages at the wire's speed take 90 s: time enough to interrupt
