@@ -18,7 +18,9 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
   -DZENTROVA_BUILD_TESTS=OFF -DZENTROVA_BUILD_QT=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target zentrova_package_contents
-mkdir -p "$root/dist"
 (cd "$build" && cpack -G DEB)
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
-echo "package: $root/dist/zentrova_${version}_$(dpkg --print-architecture).deb"
+deb="zentrova_${version}_$(dpkg --print-architecture).deb"
+mkdir -p "$root/dist"
+mv -f "$build/$deb" "$root/dist/$deb"
+echo "package: $root/dist/$deb"

@@ -40,6 +40,12 @@ if grep -E '_tests?$|_bench$|\.a$|/include/|/lib/' <<<"$listing"; then fail "the
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 dpkg-deb -x "$deb" "$stage"
+# The changelog's newest entry and the AppStream data's newest release are this version.
+version="$(dpkg-deb -f "$deb" Version)"
+changelog_version="$(zcat "$stage/usr/share/doc/zentrova/changelog.gz" | sed -n '1s/^zentrova (\([^)]*\)).*/\1/p')"
+[ "$changelog_version" = "$version" ] || fail "the changelog's newest entry is '$changelog_version', the package $version"
+release="$(grep -o -m 1 '<release version="[^"]*"' "$stage/usr/share/metainfo/$app_id.metainfo.xml" | cut -d '"' -f 2)"
+[ "$release" = "$version" ] || fail "the AppStream data's newest release is '$release', the package $version"
 desktop-file-validate "$stage/usr/share/applications/$app_id.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$stage/usr/share/metainfo/$app_id.metainfo.xml" || fail "appstreamcli validate"
 for page in "$stage"/usr/share/man/man1/*.1.gz; do
