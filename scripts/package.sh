@@ -8,8 +8,11 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${ZENTROVA_PACKAGE_BUILD_DIR:-$root/build-release}"
 "$root/scripts/setup.sh" --package
 
-# Debian's hardening (stack protector, fortified calls, read-only relocations bound at start)
-# without its debug information, which the package would strip anyway.
+# Debian's flags: -O2 (not CMake's -O3 for Release, where GCC 12 warns falsely inside
+# std::string) and its hardening (stack protector, fortified calls, read-only relocations bound
+# at start), without the debug information the package would strip anyway. From the source
+# folder, so that the file paths in the programs are relative to it.
+cd "$root"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g
 cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
