@@ -37,6 +37,10 @@ done
 if grep -v '^usr/' <<<"$listing" | grep -q .; then fail "files outside /usr: $(grep -v '^usr/' <<<"$listing")"; fi
 if grep -E '_tests?$|_bench$|\.a$|/include/|/lib/' <<<"$listing"; then fail "the package holds files of the build"; fi
 
+# apt could install it here: every dependency is a package the archive has (a dry run only).
+apt-get install --simulate --no-install-recommends "$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")" >/dev/null ||
+  fail "apt cannot install the package's dependencies"
+
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 dpkg-deb -x "$deb" "$stage"
