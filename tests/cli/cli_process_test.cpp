@@ -131,6 +131,33 @@ TEST_F(CliAgainstLogger, FailuresGoToStandardErrorWithStatus1) {
   EXPECT_NE(busy.err.find("busy"), std::string::npos) << busy.err;
 }
 
+TEST_F(CliAgainstLogger, APortWithoutAccessTellsHowToGetIt) {
+  // A plain file will do: the open fails on its permissions before the line is touched.
+  const fs::path locked = dir / "locked-port";
+  std::ofstream(locked) << "x";
+  fs::permissions(locked, fs::perms::none);
+  std::vector<std::string> prefix;
+  if (::geteuid() == 0) {
+    // Root passes every permission check: the program runs as nobody instead.
+    prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+    std::vector<std::string> probe = prefix;
+    probe.insert(probe.end(), {kCli, "--help"});
+    const auto ran = ztest::Run(probe);
+    if (ran.status != 0) GTEST_SKIP() << "zentrova-cli cannot run as nobody here: " << ran.err;
+  }
+  std::vector<std::string> args = prefix;
+  args.insert(args.end(), {kCli, "info", locked.string()});
+  const auto denied = ztest::Run(args);
+  EXPECT_EQ(denied.status, 1);
+  EXPECT_NE(denied.err.find(locked.string() + ": Permission denied; to get access, join the dialout group "
+                                              "(sudo usermod -aG dialout \"$USER\") and log out and in again\n"),
+            std::string::npos)
+      << denied.err;
+  EXPECT_NE(denied.err.find("Error opening port"), std::string::npos) << denied.err;
+}
+
 TEST_F(CliAgainstLogger, UsageErrorsAndHelp) {
   const auto none = Cli({});
   EXPECT_EQ(none.status, 2);
