@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <fstream>
 #include <vector>
 
 namespace zcli {
@@ -162,6 +163,23 @@ bool ConvertToCsv(std::istream& in, std::ostream& out, std::string& error) {
     return false;
   }
   return true;
+}
+
+int RunConvert(const Options& options, std::ostream& out, std::ostream& err) {
+  const auto fail = [&err](const std::string& why) {
+    err << "zentrova-cli: " << why << "\n";
+    return 1;
+  };
+  std::ifstream in(options.file, std::ios::binary);
+  if (!in) return fail(options.file + ": cannot be read");
+  std::ofstream file;
+  if (!options.output.empty()) {
+    file.open(options.output, std::ios::binary | std::ios::trunc);
+    if (!file) return fail(options.output + ": cannot be written");
+  }
+  std::string why;
+  if (!ConvertToCsv(in, options.output.empty() ? out : file, why)) return fail(options.file + ": " + why);
+  return 0;
 }
 
 }  // namespace zcli

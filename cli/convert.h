@@ -6,7 +6,13 @@
 #include <ostream>
 #include <string>
 
+#include "cli/options.h"
+
 namespace zcli {
+
+// The convert command: options.file to options.output or to out, the reasons of a failure on
+// err. Returns the exit status.
+int RunConvert(const Options& options, std::ostream& out, std::ostream& err);
 
 // Reads a recording or dump file from in and writes its CSV to out. Accepts files of any
 // version of the program: CR LF or LF line ends, decimal commas or points, blanks around the
