@@ -39,6 +39,16 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// A dump as a logger leaves it when its clock was not always a date: rows of an unset clock,
+// a day the calendar does not have and seconds past the minute among dated ones.
+const char kDumpWithUndatedRows[] =
+    "Zentrova-24 N00123\r\n\r\ntime\t Iab, A\t Uab, V\t Qab, Ah\r\n"
+    "15_03_2024 10:20:30,00 \t12,50 \t25,20 \t-3,25\r\n"
+    "00_00_2000 00:00:0,00 \t12,50 \t25,20 \t-3,25\r\n"
+    "29_02_2018 10:20:30,00 \t12,50 \t25,20 \t-3,25\r\n"
+    "15_03_2024 10:20:65,53 \t12,50 \t25,20 \t-3,25\r\n"
+    "15_03_2024 10:20:31,00 \t12,50 \t25,20 \t-3,25\r\n";
+
 // A logger that says the same thing every time: a frozen battery and a stopped clock, and a
 // memory filled the same way by every logger made with these options.
 zv::sim::ServerOptions SteadyLogger() {
@@ -246,6 +256,27 @@ TEST_F(CliAgainstLogger, FilesAreTheWindowsOwn) {
   const auto damaged = Cli({"convert", (dir / "damaged.txt").string(), "-o", (dir / "out.csv").string()});
   EXPECT_EQ(damaged.status, 1);
   EXPECT_NE(damaged.err.find("line 904:"), std::string::npos) << damaged.err;
+}
+
+TEST_F(CliAgainstLogger, ConvertKeepsRowsWhoseStampIsNotADate) {
+  const fs::path file = dir / "mem.txt";
+  std::ofstream(file, std::ios::binary) << kDumpWithUndatedRows;
+  const auto csv = Cli({"convert", file.string()});
+  EXPECT_EQ(csv.status, 0) << csv.err;
+  EXPECT_EQ(csv.out,
+            "time,current_A,voltage_V,charge_Ah\n"
+            "2024-03-15T10:20:30.00,12.50,25.20,-3.25\n"
+            "00_00_2000 00:00:0.00,12.50,25.20,-3.25\n"
+            "29_02_2018 10:20:30.00,12.50,25.20,-3.25\n"
+            "15_03_2024 10:20:65.53,12.50,25.20,-3.25\n"
+            "2024-03-15T10:20:31.00,12.50,25.20,-3.25\n");
+  EXPECT_EQ(csv.err, "zentrova-cli: " + file.string() +
+                         ": 3 rows have a time stamp that is not a date; their time is written as it stands\n");
+
+  std::ofstream(dir / "nan.txt", std::ios::binary) << kDumpWithUndatedRows << "15_03_2024 10:20:32,00 \tnan \t25,20 \t-3,25\r\n";
+  const auto nan = Cli({"convert", (dir / "nan.txt").string(), "-o", (dir / "nan.csv").string()});
+  EXPECT_EQ(nan.status, 1);
+  EXPECT_NE(nan.err.find("line 9: 'nan' is not a number"), std::string::npos) << nan.err;
 }
 
 TEST_F(CliAgainstLogger, CtrlCEndsADownloadCleanly) {
