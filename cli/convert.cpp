@@ -1,11 +1,14 @@
 #include "cli/convert.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "platform/errno_text.h"
 
 namespace zcli {
 
@@ -156,6 +159,21 @@ std::string IsoOf(Stamp t) {
   return buf;
 }
 
+// The stream says only that a write failed; the system's reason is in errno, cleared before
+// each write so that it is this write's.
+ConvertResult OutputFailed(ConvertResult result) {
+  result.ok = false;
+  result.outputFailed = true;
+  result.error = zv::ErrnoText(errno != 0 ? errno : EIO);
+  return result;
+}
+
+bool Write(std::ostream& out, const std::string& line) {
+  errno = 0;
+  out << line << '\n';
+  return static_cast<bool>(out);
+}
+
 }  // namespace
 
 bool IsoTimeStamp(const std::string& stamp, std::string& iso) {
@@ -184,7 +202,7 @@ ConvertResult ConvertToCsv(std::istream& in, std::ostream& out) {
         if (folded == l.header) layout = &l;
       }
       if (layout != nullptr) {
-        out << layout->csvHeader << "\n";
+        if (!Write(out, layout->csvHeader)) return OutputFailed(result);
       } else if (number >= 3) {
         return malformed(number, "not the header of a recording or a memory dump");
       }
@@ -212,9 +230,11 @@ ConvertResult ConvertToCsv(std::istream& in, std::ostream& out) {
       if (!PlainDecimal(fields[i], value)) return malformed(number, "'" + fields[i] + "' is not a number");
       row += "," + value;
     }
-    out << row << "\n";
+    if (!Write(out, row)) return OutputFailed(result);
   }
   if (layout == nullptr) return malformed(number, "the file ends before its header");
+  errno = 0;
+  if (!out.flush()) return OutputFailed(result);
   result.ok = true;
   return result;
 }
@@ -224,14 +244,23 @@ int RunConvert(const Options& options, std::ostream& out, std::ostream& err) {
     err << "zentrova-cli: " << why << "\n";
     return 1;
   };
+  const bool toOut = options.output.empty();
+  const std::string outName = toOut ? "standard output" : options.output;
   std::ifstream in(options.file, std::ios::binary);
   if (!in) return fail(options.file + ": cannot be read");
   std::ofstream file;
-  if (!options.output.empty()) {
+  if (!toOut) {
+    errno = 0;
     file.open(options.output, std::ios::binary | std::ios::trunc);
-    if (!file) return fail(options.output + ": cannot be written");
+    if (!file) return fail(outName + ": cannot be written: " + zv::ErrnoText(errno != 0 ? errno : EIO));
   }
-  const ConvertResult result = ConvertToCsv(in, options.output.empty() ? out : file);
+  ConvertResult result = ConvertToCsv(in, toOut ? out : file);
+  if (result.ok && !toOut) {
+    errno = 0;
+    file.close();
+    if (!file) result = OutputFailed(result);
+  }
+  if (result.outputFailed) return fail(outName + ": cannot be written: " + result.error);
   if (!result.ok) return fail(options.file + ": " + result.error);
   if (result.undatedRows > 0) {
     err << "zentrova-cli: " << options.file << ": " << result.undatedRows

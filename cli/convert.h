@@ -16,15 +16,17 @@ int RunConvert(const Options& options, std::ostream& out, std::ostream& err);
 
 struct ConvertResult {
   bool ok = false;
-  std::string error;     // "line N: why" for the first line that is not a row of the file's kind
-  long undatedRows = 0;  // rows whose stamp is not a date: their time is written as it stands
+  bool outputFailed = false;  // out refused a write or its flush; error is the system's reason
+  std::string error;          // else "line N: why" for the first line not a row of the file's kind
+  long undatedRows = 0;       // rows whose stamp is not a date: their time is written as it stands
 };
 
 // Reads a recording or dump file from in and writes its CSV to out. Accepts files of any
 // version of the program: CR LF or LF line ends, decimal commas or points, blanks around the
 // tabs. Every row becomes a row of the CSV: a stamp the logger's clock gave that is not a
 // date (an unset clock, 29_02_2018, 65.53 s) is written as it stands, with a point. Stops at
-// the first line that is not a row of the file's kind (rows already written stay written).
+// the first line that is not a row of the file's kind (rows already written stay written),
+// and at the first write out refuses; out is flushed at the end.
 ConvertResult ConvertToCsv(std::istream& in, std::ostream& out);
 
 // "07_03_2015 14:05:9,50" as "2015-03-07T14:05:09.50"; seconds of 60.00 carry into the next

@@ -39,6 +39,30 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// Runs a program with its standard output on a pipe whose reading end is closed before the
+// program starts, as when the reader of a pipeline has gone; standard error goes through
+// errFile.
+ztest::Ran RunIntoClosedPipe(const std::vector<std::string>& args, const fs::path& errFile) {
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return {127, "", "no pipe"};
+  ::close(out[0]);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+  posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const bool started = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&fa);
+  ::close(out[1]);
+  int raw = 0;
+  if (!started || ::waitpid(pid, &raw, 0) != pid) return {127, "", "not started"};
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), "", ReadFile(errFile)};
+}
+
 // A dump as a logger leaves it when its clock was not always a date: rows of an unset clock,
 // a day the calendar does not have and seconds past the minute among dated ones.
 const char kDumpWithUndatedRows[] =
@@ -277,6 +301,27 @@ TEST_F(CliAgainstLogger, ConvertKeepsRowsWhoseStampIsNotADate) {
   const auto nan = Cli({"convert", (dir / "nan.txt").string(), "-o", (dir / "nan.csv").string()});
   EXPECT_EQ(nan.status, 1);
   EXPECT_NE(nan.err.find("line 9: 'nan' is not a number"), std::string::npos) << nan.err;
+}
+
+TEST_F(CliAgainstLogger, ConvertFailsWhenItsOutputCannotBeWritten) {
+  const fs::path file = dir / "mem.txt";
+  std::ofstream(file, std::ios::binary) << "Zentrova-24 N00123\r\n\r\ntime\t Iab, A\t Uab, V\t Qab, Ah\r\n"
+                                           "15_03_2024 10:20:30,00 \t12,50 \t25,20 \t-3,25\r\n";
+  const auto full = Cli({"convert", file.string(), "-o", "/dev/full"});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("zentrova-cli: /dev/full: cannot be written: No space left on device\n"), std::string::npos)
+      << full.err;
+
+  const auto fullStdout = ztest::Run({"sh", "-c", "exec \"$0\" convert \"$1\" >/dev/full", kCli, file.string()});
+  EXPECT_EQ(fullStdout.status, 1);
+  EXPECT_NE(fullStdout.err.find("zentrova-cli: standard output: cannot be written: No space left on device\n"),
+            std::string::npos)
+      << fullStdout.err;
+
+  const auto closed = RunIntoClosedPipe({kCli, "convert", file.string()}, dir / "err.txt");
+  EXPECT_EQ(closed.status, 1);
+  EXPECT_NE(closed.err.find("zentrova-cli: standard output: cannot be written: Broken pipe\n"), std::string::npos)
+      << closed.err;
 }
 
 TEST_F(CliAgainstLogger, CtrlCEndsADownloadCleanly) {

@@ -149,6 +149,52 @@ TEST(Convert, EveryRowIsWrittenAndAStampThatIsNotADateAsItStands) {
   EXPECT_EQ(counted, undated);
 }
 
+// An output that refuses a write, at once, within a row or only when it is flushed at the
+// end, fails the conversion with the reason, and the conversion stops at the refused write.
+class RefusingBuffer : public std::streambuf {
+ public:
+  // Takes up to `takes` bytes; fails every sync when syncFails.
+  RefusingBuffer(std::size_t takes, bool syncFails) : takes_(takes), syncFails_(syncFails) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (c == traits_type::eof()) return traits_type::not_eof(c);
+    if (taken_ >= takes_) return traits_type::eof();
+    ++taken_;
+    return c;
+  }
+  int sync() override { return syncFails_ ? -1 : 0; }
+
+ private:
+  std::size_t takes_;
+  bool syncFails_;
+  std::size_t taken_ = 0;
+};
+
+TEST(Convert, AnOutputThatRefusesAWriteFailsTheConversion) {
+  std::string file = "Zentrova-24 N00017\r\n\r\ntime\t Iab, A\t Uab, V\t Qab, Ah\r\n";
+  for (int i = 0; i < 200; ++i) file += "03_12_2015 14:07:5,50 \t12,34 \t12,00 \t1000,00\r\n";
+  const struct {
+    std::size_t takes;
+    bool syncFails;
+  } cases[] = {{0, false}, {60, false}, {std::string::npos, true}};
+  for (const auto& c : cases) {
+    RefusingBuffer buffer(c.takes, c.syncFails);
+    std::ostream out(&buffer);
+    std::istringstream in(file);
+    const zcli::ConvertResult result = zcli::ConvertToCsv(in, out);
+    EXPECT_FALSE(result.ok) << c.takes;
+    EXPECT_TRUE(result.outputFailed) << c.takes;
+    EXPECT_FALSE(result.error.empty()) << "the system's reason";
+    if (!c.syncFails) {
+      EXPECT_LT(static_cast<std::size_t>(in.tellg()), file.size() / 2) << c.takes << ": read on after the refusal";
+    }
+  }
+  std::istringstream in(file);
+  std::ostringstream out;
+  EXPECT_FALSE(zcli::ConvertToCsv(in, out).outputFailed) << "an output that takes every write";
+}
+
 TEST(Convert, TimeStamps) {
   const struct {
     const char* stamp;
