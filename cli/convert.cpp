@@ -3,10 +3,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "platform/errno_text.h"
 
@@ -174,6 +180,26 @@ bool Write(std::ostream& out, const std::string& line) {
   return static_cast<bool>(out);
 }
 
+// One file under two names, a link or a hard link: the same device and inode.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// Whether standard output is the file at path, as with `convert F >>F`. Windows keeps no
+// inode for an open descriptor to compare; there only -o is checked.
+bool StandardOutputIs(const std::string& path) {
+#if defined(_WIN32)
+  (void)path;
+  return false;
+#else
+  struct stat output{};
+  struct stat file{};
+  return ::fstat(STDOUT_FILENO, &output) == 0 && ::stat(path.c_str(), &file) == 0 && output.st_dev == file.st_dev &&
+         output.st_ino == file.st_ino;
+#endif
+}
+
 }  // namespace
 
 bool IsoTimeStamp(const std::string& stamp, std::string& iso) {
@@ -248,6 +274,14 @@ int RunConvert(const Options& options, std::ostream& out, std::ostream& err) {
   const std::string outName = toOut ? "standard output" : options.output;
   std::ifstream in(options.file, std::ios::binary);
   if (!in) return fail(options.file + ": cannot be read");
+  // Opening the output empties it: were it the input, nothing would be left to read. A
+  // terminal or a pipe read and written at once is no such loss.
+  std::error_code ec;
+  const bool regular = std::filesystem::is_regular_file(options.file, ec);
+  if (regular && (toOut ? StandardOutputIs(options.file) : SameFile(options.file, options.output))) {
+    err << "zentrova-cli: " << outName << " is the input file: the CSV would write over it\n";
+    return 2;
+  }
   std::ofstream file;
   if (!toOut) {
     errno = 0;

@@ -267,7 +267,8 @@ std::string UsageText(Command command) {
              "numbers, ISO 8601 time stamps, one header row with units, UTF-8. To standard output\n"
              "or to OUT. Every row of the file becomes a row of the CSV: a stamp that is not a date\n"
              "(an unset clock, 29_02_2018) is written as it stands, and a warning on standard error\n"
-             "tells how many rows have one.\n" + common;
+             "tells how many rows have one. An output that is FILE itself, under any name, is\n"
+             "refused (status 2). A write that fails ends it with status 1 and the reason.\n" + common;
     default:
       return "Usage: zentrova-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
              "\n"

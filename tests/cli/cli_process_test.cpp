@@ -303,6 +303,29 @@ TEST_F(CliAgainstLogger, ConvertKeepsRowsWhoseStampIsNotADate) {
   EXPECT_NE(nan.err.find("line 9: 'nan' is not a number"), std::string::npos) << nan.err;
 }
 
+// Writing the CSV over the file it is read from would empty it first: the output is refused
+// when it is the input, under any of its names.
+TEST_F(CliAgainstLogger, ConvertRefusesToWriteOverItsInput) {
+  const fs::path file = dir / "mem.txt";
+  std::ofstream(file, std::ios::binary) << kDumpWithUndatedRows;
+  fs::create_directories(dir / "sub");
+  fs::create_symlink(file, dir / "link.txt");
+  fs::create_hard_link(file, dir / "hard.txt");
+  for (const fs::path& output : {file, dir / "sub" / ".." / "mem.txt", dir / "link.txt", dir / "hard.txt"}) {
+    std::ofstream(file, std::ios::binary) << kDumpWithUndatedRows;  // the same inode: the hard link stays one
+    const auto same = Cli({"convert", file.string(), "-o", output.string()});
+    EXPECT_EQ(same.status, 2) << output;
+    EXPECT_EQ(same.err, "zentrova-cli: " + output.string() + " is the input file: the CSV would write over it\n");
+    EXPECT_EQ(ReadFile(file), kDumpWithUndatedRows) << output << ": the input is untouched";
+  }
+  // Standard output appended to the input is the input too.
+  std::ofstream(file, std::ios::binary) << kDumpWithUndatedRows;
+  const auto appended = ztest::Run({"sh", "-c", "exec \"$0\" convert \"$1\" >>\"$1\"", kCli, file.string()});
+  EXPECT_EQ(appended.status, 2);
+  EXPECT_EQ(appended.err, "zentrova-cli: standard output is the input file: the CSV would write over it\n");
+  EXPECT_EQ(ReadFile(file), kDumpWithUndatedRows);
+}
+
 TEST_F(CliAgainstLogger, ConvertFailsWhenItsOutputCannotBeWritten) {
   const fs::path file = dir / "mem.txt";
   std::ofstream(file, std::ios::binary) << "Zentrova-24 N00123\r\n\r\ntime\t Iab, A\t Uab, V\t Qab, Ah\r\n"
