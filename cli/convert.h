@@ -10,8 +10,9 @@
 
 namespace zcli {
 
-// The convert command: options.file to options.output or to out, the reasons of a failure on
-// err. Returns the exit status.
+// The convert command: options.file to options.output or to out, the process's standard
+// output, and the reasons of a failure or the warning of undated rows on err. Returns the
+// exit status: 2 when the output is the input file.
 int RunConvert(const Options& options, std::ostream& out, std::ostream& err);
 
 struct ConvertResult {
