@@ -277,7 +277,10 @@ std::string UsageText(Command command) {
       return "Usage: zentrova-cli convert FILE [-o OUT]\n\n"
              "Turns a recording or memory dump file into CSV: commas between fields, points in\n"
              "numbers, ISO 8601 time stamps, one header row with units, UTF-8. To standard output\n"
-             "or to OUT.\n" + common;
+             "or to OUT. Every row of the file becomes a row of the CSV: a stamp that is not a date\n"
+             "(an unset clock, 29_02_2018) is written as it stands, and a warning on standard error\n"
+             "tells how many rows have one. An output that is FILE itself, under any name, is\n"
+             "refused (status 2). A write that fails ends it with status 1 and the reason.\n" + common;
     case Command::kReport:
       return "Usage: zentrova-cli report FILE [--json] [--threshold A] [--min-phase S] [--gap S]\n\n"
              "Works out a recording or memory dump file as a battery test: its charges, discharges\n"
