@@ -210,6 +210,35 @@ void Parser::Define() {
                                         f.vanishAfterPages = static_cast<uint32_t>(n);
                                         return true;
                                       }};
+  HotPlugOptions& h = out_.server.hotPlug;
+  options_["--unplug-after-pages"] = {true, "a count of pages", [this, &h](std::string_view v) {
+                                        uint64_t n = 0;
+                                        if (!Unsigned(v, 0, kMax32, n)) return false;
+                                        h.unplugAfterPages = static_cast<uint32_t>(n);
+                                        return true;
+                                      }};
+  options_["--unplug-after-seconds"] = {true, "seconds from 0 to 86400, such as 2.5", [&h](std::string_view v) {
+                                          const auto t = ParseDouble(v);
+                                          if (!t || *t < 0 || *t > 86400) return false;
+                                          h.unplugAfterMs = static_cast<uint32_t>(std::lround(*t * 1000.0));
+                                          return true;
+                                        }};
+  options_["--replug-after-ms"] = {true, "milliseconds from 0 to 86400000", [this, &h](std::string_view v) {
+                                     uint64_t n = 0;
+                                     if (!Unsigned(v, 0, 86400000, n)) return false;
+                                     h.replugAfterMs = static_cast<uint32_t>(n);
+                                     return true;
+                                   }};
+  options_["--replug-serial"] = {true, "S or S:VERSION, numbers from 0 to 65535", [this, &h](std::string_view v) {
+                                   const auto parts = SplitColons(v);
+                                   uint64_t serial = 0, version = 0;
+                                   if (parts.size() > 2 || !Unsigned(parts[0], 0, k16, serial)) return false;
+                                   if (parts.size() == 2 && !Unsigned(parts[1], 0, k16, version)) return false;
+                                   h.replugSerial = static_cast<uint16_t>(serial);
+                                   h.replugVersion.reset();
+                                   if (parts.size() == 2) h.replugVersion = static_cast<uint16_t>(version);
+                                   return true;
+                                 }};
   options_["--freeze"] = {true, "AMPS:VOLTS:AH, three numbers such as -12.5:25.2:3.75",
                           [&d](std::string_view v) {
                             const auto parts = SplitColons(v);
@@ -226,7 +255,7 @@ void Parser::Define() {
                                  return true;
                                }};
   options_["--link"] = {true, "a path", [this](std::string_view v) {
-                          out_.linkPath = std::string(v);
+                          out_.server.linkPath = std::string(v);
                           return !v.empty();
                         }};
   options_["--log"] = {true, "a file name, or - for standard error", [this](std::string_view v) {
@@ -322,6 +351,12 @@ Faults (N counts from 1; options may be repeated):
   --silent                 never answer
   --vanish-after-pages N[:close|:mute]
                            after N pages, close the port (default) or stop answering
+Unplugging (the link goes away while unplugged; SIGUSR1 unplugs, SIGUSR2 plugs back):
+  --unplug-after-pages N   unplug when the request after N answered pages comes (once)
+  --unplug-after-seconds T unplug T seconds after start (once; decimals allowed)
+  --replug-after-ms M      plug back M milliseconds after every unplug, on a new terminal
+                           behind the same --link; memory, clock and battery go on
+  --replug-serial S[:V]    come back as another logger: serial S (and version V)
 Other:
   --link PATH              make PATH a symlink to the terminal while running
   --log FILE               hex log of every request and reply (- for standard error)

@@ -256,6 +256,12 @@ DeviceConfig SimDevice::Config() const {
   return config_;
 }
 
+void SimDevice::SetIdentity(uint16_t serial, std::optional<uint16_t> version) {
+  std::lock_guard lock(mu_);
+  config_.serial = serial;
+  if (version) config_.version = *version;
+}
+
 ScaleFactors SimDevice::Factors() const {
   std::lock_guard lock(mu_);
   return ProgramFactors(config_);

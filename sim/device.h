@@ -65,6 +65,9 @@ class SimDevice {
   ConfigRegisters Configuration() const;
 
   DeviceConfig Config() const;
+  // Another logger behind the same port: its serial number, and its version when given.
+  // The memory keeps its size and contents.
+  void SetIdentity(uint16_t serial, std::optional<uint16_t> version);
   ScaleFactors Factors() const;
   BatterySample Battery();
   LocalTime Time();

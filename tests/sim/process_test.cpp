@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <utility>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -81,6 +83,43 @@ TEST_F(SimProcess, PrintsItsPortAnswersAndExitsCleanlyOnSigterm) {
   std::filesystem::remove_all(dir);
 }
 
+TEST_F(SimProcess, Sigusr1UnplugsAndSigusr2PlugsBackAsTheLoggerItWasToldToBe) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("zentrova-sim-plug-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string link = (dir / "port").string();
+  const std::string port = StartSim({"--link", link, "--no-pacing", "--replug-serial", "4242:210"});
+  ASSERT_EQ(port.rfind("/dev/pts/", 0), 0u) << port;
+  const auto identity = [&] {
+    testing::PtyClient client;
+    if (!client.Open(link)) return std::pair<int, int>{-1, -1};
+    const std::vector<uint8_t> reply = Exchange(client, ConfigReadRequest(), 25);
+    if (reply.size() != 25u) return std::pair<int, int>{-2, -2};
+    return std::pair<int, int>{testing::Reg(reply, 1), testing::Reg(reply, 0)};
+  };
+  EXPECT_EQ(identity(), (std::pair<int, int>{123, 110}));
+  testing::PtyClient held;
+  ASSERT_TRUE(held.Open(link));
+
+  ASSERT_TRUE(sim_->Signal(SIGUSR1));
+  ASSERT_TRUE(sim_->WaitForError("unplugged on request: " + link + " is gone", 5000)) << sim_->Err();
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  EXPECT_FALSE(held.Write(ConfigReadRequest()));  // hung up
+  held.Close();
+  EXPECT_EQ(identity().first, -1);
+
+  ASSERT_TRUE(sim_->Signal(SIGUSR2));
+  ASSERT_TRUE(sim_->WaitForError("plugged back on request: " + link + " -> /dev/pts/", 5000)) << sim_->Err();
+  EXPECT_NE(sim_->Err().find("serial 4242, version 210"), std::string::npos) << sim_->Err();
+  EXPECT_EQ(identity(), (std::pair<int, int>{4242, 210}));
+
+  ASSERT_TRUE(sim_->Signal(SIGTERM));
+  EXPECT_EQ(WaitSim(), 0);
+  EXPECT_EQ(std::count(sim_->Err().begin(), sim_->Err().end(), '\n'), 2) << sim_->Err();
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  std::filesystem::remove_all(dir);
+}
+
 TEST_F(SimProcess, SigintAlsoEndsIt) {
   const std::string port = StartSim({"--no-pacing"});
   ASSERT_FALSE(port.empty());
@@ -127,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadOptions,
                          ::testing::Values(BadRun{{"--frobnicate"}, "unknown option '--frobnicate'"},
                                            BadRun{{"--version", "ten"}, "--version"},
                                            BadRun{{"--split-reply", "3"}, "N:MS"},
-                                           BadRun{{"--records", "600000"}, "at most 524288"}),
+                                           BadRun{{"--records", "600000"}, "at most 524288"},
+                                           BadRun{{"--replug-serial", "x"}, "S or S:VERSION"}),
                          [](const auto& info) {
                            std::string joined;
                            for (const auto& a : info.param.args) joined += a + " ";
