@@ -1,5 +1,6 @@
 #include "sim/command_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -12,6 +13,8 @@
 namespace zv::sim {
 
 namespace {
+
+constexpr uint16_t kProfileConfigWord = 100;  // 1 s recording period, no event flag
 
 // Decimal, or hexadecimal after 0x; the whole text must be the number.
 std::optional<uint64_t> ParseUnsigned(std::string_view s) {
@@ -107,6 +110,7 @@ class Parser {
   CommandLine& out_;
   std::map<std::string, Option, std::less<>> options_;
   bool recordsGiven_ = false;
+  bool configWordGiven_ = false;
 };
 
 void Parser::Define() {
@@ -119,7 +123,19 @@ void Parser::Define() {
   options_["--nominal-voltage"] = {true, "whole volts from 1 to 65535", Into(d.config.nominalVoltage, 1, k16)};
   options_["--shunt-mv"] = {true, "a number from 0 to 65535", Into(d.config.shuntMillivolts, 0, k16)};
   options_["--shunt-a"] = {true, "a number from 0 to 65535", Into(d.config.shuntAmps, 0, k16)};
-  options_["--config-word"] = {true, "a number from 0 to 65535 (0x... for hex)", Into(d.config.configWord, 0, k16)};
+  options_["--config-word"] = {true, "a number from 0 to 65535 (0x... for hex)", [this, &d](std::string_view v) {
+                                 uint64_t n = 0;
+                                 if (!Unsigned(v, 0, k16, n)) return false;
+                                 d.config.configWord = static_cast<uint16_t>(n);
+                                 configWordGiven_ = true;
+                                 return true;
+                               }};
+  options_["--profile"] = {true, "capacity or solar", [&d](std::string_view v) {
+                             const auto kind = ParseProfileKind(v);
+                             if (!kind) return false;
+                             d.profile = *kind;
+                             return true;
+                           }};
   options_["--records"] = {true, "a count of records", [this, &d](std::string_view v) {
                              // At most what the largest memory holds; the version's own is checked later.
                              const uint64_t most = uint64_t{proto::MemoryPagesForVersion(proto::kVersion210)} *
@@ -302,8 +318,16 @@ bool Parser::Run(const std::vector<std::string>& args, std::string& error) {
       return false;
     }
   }
-  const DeviceOptions& d = out_.server.device;
+  DeviceOptions& d = out_.server.device;
   const std::size_t capacity = proto::MemoryPagesForVersion(d.config.version) * proto::kRecordsPerPage;
+  if (d.profile != ProfileKind::kNone) {
+    // A battery test is logged once a second unless told otherwise, and the memory holds one
+    // whole run of it (as much as fits).
+    if (!configWordGiven_) d.config.configWord = kProfileConfigWord;
+    if (!recordsGiven_) {
+      d.records = std::min(capacity, ProfileRecords(d.profile, d.config.nominalVoltage, d.config.RecordPeriodMs()));
+    }
+  }
   if (recordsGiven_ && d.records > capacity) {
     error = "--records " + std::to_string(d.records) + " does not fit: version " +
             std::to_string(d.config.version) + " holds at most " + std::to_string(capacity) + " records";
@@ -334,6 +358,11 @@ Device:
   --records N              logged records in memory at start; default 3000
   --erase-ms N             time the erase takes before its acknowledgement; default 3000
   --seed N                 seed of the battery model; default 1
+  --profile NAME           a battery test in memory and going on live: capacity (rest,
+                           discharge to the cut-off voltage, rest, CC/CV charge, again)
+                           or solar (a day of solar charging with loads); with it the
+                           period defaults to 1 s (config word 100) and --records to one
+                           whole run (a capacity test: about 4 hours; solar: a day)
   --freeze A:V:AH          hold the battery at A amperes, V volts and AH ampere-hours
   --device-time T          start the device clock at T (YYYY-MM-DDTHH:MM:SS) instead of now
   --stop-clock             the device clock does not run

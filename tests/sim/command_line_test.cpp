@@ -121,6 +121,36 @@ TEST(CommandLineTest, HotPlugOptionsLandInTheirFields) {
   }
 }
 
+TEST(CommandLineTest, ProfileLogsOnceASecondAndFillsTheMemoryWithOneRun) {
+  const std::size_t capacityRun = ProfileRecords(ProfileKind::kCapacity, 24, 1000);
+  const struct {
+    std::vector<std::string> args;
+    ProfileKind kind;
+    uint16_t configWord;
+    std::size_t records;
+  } cases[] = {
+      {{"--profile", "capacity"}, ProfileKind::kCapacity, 100, capacityRun},
+      {{"--profile=solar"}, ProfileKind::kSolar, 100, 86400},
+      {{"--profile", "capacity", "--config-word", "50"}, ProfileKind::kCapacity, 50, (capacityRun * 1000 + 499) / 500},
+      {{"--config-word", "0x1064", "--profile", "solar"}, ProfileKind::kSolar, 0x1064, 86400},
+      {{"--profile", "capacity", "--records", "1200"}, ProfileKind::kCapacity, 100, 1200},
+      // A run longer than the memory: the memory holds what fits.
+      {{"--profile", "solar", "--config-word", "1"}, ProfileKind::kSolar, 1, 524288},
+  };
+  for (const auto& c : cases) {
+    const DeviceOptions d = Parse(c.args).server.device;
+    EXPECT_EQ(d.profile, c.kind) << c.args.back();
+    EXPECT_EQ(d.config.configWord, c.configWord) << c.args.back();
+    EXPECT_EQ(d.records, c.records) << c.args.back();
+  }
+  EXPECT_GT(capacityRun, 3u * 3600);
+  EXPECT_LT(capacityRun, 6u * 3600);
+  const DeviceOptions none = Parse({}).server.device;
+  EXPECT_EQ(none.profile, ProfileKind::kNone);
+  EXPECT_EQ(none.config.configWord, 33);
+  EXPECT_EQ(none.records, 3000u);
+}
+
 struct BadArgs {
   std::vector<std::string> args;
   const char* mentions;  // the error names this
@@ -160,7 +190,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArgs{{"--replug-after-ms", "1.5"}, "--replug-after-ms"},
                       BadArgs{{"--replug-serial", "65536"}, "--replug-serial"},
                       BadArgs{{"--replug-serial", "12:"}, "--replug-serial"},
-                      BadArgs{{"--replug-serial", "12:110:3"}, "--replug-serial"}),
+                      BadArgs{{"--replug-serial", "12:110:3"}, "--replug-serial"},
+                      BadArgs{{"--profile", "lunar"}, "capacity or solar"},
+                      BadArgs{{"--profile", "capacity", "--records", "524289"}, "--records"}),
     [](const auto& info) {
       std::string joined;
       for (const auto& a : info.param.args) joined += a + " ";
@@ -178,7 +210,8 @@ TEST(CommandLineTest, UsageNamesEveryOption) {
                           "--drop-reply", "--split-reply", "--short-page", "--corrupt-crc", "--silent",
                           "--vanish-after-pages", "--log", "--seed", "--freeze", "--device-time", "--stop-clock",
                           "--link", "--print-registers", "--help", "--unplug-after-pages",
-                          "--unplug-after-seconds", "--replug-after-ms", "--replug-serial", "SIGUSR1", "SIGUSR2"}) {
+                          "--unplug-after-seconds", "--replug-after-ms", "--replug-serial", "SIGUSR1", "SIGUSR2",
+                          "--profile", "capacity", "solar"}) {
     EXPECT_NE(usage.find(opt), std::string::npos) << opt;
   }
 }

@@ -167,7 +167,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadOptions,
                                            BadRun{{"--version", "ten"}, "--version"},
                                            BadRun{{"--split-reply", "3"}, "N:MS"},
                                            BadRun{{"--records", "600000"}, "at most 524288"},
-                                           BadRun{{"--replug-serial", "x"}, "S or S:VERSION"}),
+                                           BadRun{{"--replug-serial", "x"}, "S or S:VERSION"},
+                                           BadRun{{"--profile", "lunar"}, "capacity or solar"}),
                          [](const auto& info) {
                            std::string joined;
                            for (const auto& a : info.param.args) joined += a + " ";
@@ -187,6 +188,17 @@ TEST(SimExecutable, PrintRegistersListsSeventeen) {
   ASSERT_EQ(lines.size(), 17u) << f.out;
   EXPECT_EQ(lines[2], "[2]: \t0x04D2");  // 12.34 A at 50 A per 5000 counts
   EXPECT_EQ(lines[6], "[6]: \t0x1388");  // 24 V at 24 V nominal
+}
+
+TEST(SimExecutable, CapacityProfileIsBackAtRestWhenReached) {
+  // The memory holds one whole capacity test; the logger is reached as the next one begins,
+  // resting full: no current, the open-circuit voltage of a full battery (27.96 V of 24).
+  const ztest::Ran f = RunToEnd({kSimExe, "--profile", "capacity", "--print-registers"});
+  EXPECT_EQ(f.status, 0) << f.err;
+  const std::vector<std::string> lines = RegisterLines(f.out);
+  ASSERT_EQ(lines.size(), 17u) << f.out;
+  EXPECT_EQ(lines[0], "[0]: \t0x0000");
+  EXPECT_EQ(lines[6], "[6]: \t0x16C1");
 }
 
 // mbpoll is a libmodbus master: it checks the frame, the address, the byte count and the
