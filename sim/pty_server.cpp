@@ -275,15 +275,17 @@ void SimServer::DrainWake() {
 }
 
 bool SimServer::WaitMs(uint32_t ms) {
-  if (stop_ || CommandPending()) return false;
-  if (ms == 0) return true;
+  // A command is acted on at once, wherever the server is waiting; only an unplug (or Stop)
+  // ends the wait early, since the reply it was waiting to send has nowhere to go.
   const uint64_t end = NowNs() + ms * 1000000ull;
   for (;;) {
+    if (stop_) return false;
+    if (CommandPending()) RunCommand();
+    if (master_ < 0) return false;
     const uint64_t now = NowNs();
     if (now >= end) return true;
     pollfd p{wakeRead_, POLLIN, 0};
     ::poll(&p, 1, static_cast<int>((end - now + 999999) / 1000000));
-    if (stop_ || CommandPending()) return false;
     DrainWake();
   }
 }
@@ -364,7 +366,8 @@ void SimServer::Run() {
     LogDiscarded();
     for (const auto& f : frames) {
       Serve(f);
-      if (stop_ || master_ < 0 || CommandPending()) break;
+      RunCommand();
+      if (stop_ || master_ < 0) break;  // what else came in went with the cable
     }
     if (hangup && !stop_) WaitMs(kHangupRetryMs);
   }

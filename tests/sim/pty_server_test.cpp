@@ -398,6 +398,19 @@ TEST_F(HotPlugTest, UnplugCutsAReplyThatWasStillComing) {
   EXPECT_TRUE(client_.ReadUntilQuiet(50, 100).empty());  // nothing of the old request
 }
 
+TEST_F(HotPlugTest, APlugInThatChangesNothingLosesNoReply) {
+  ServerOptions o = Linked();
+  o.latencyMs = 300;
+  StartServer(o);
+  OpenClient();
+  ASSERT_TRUE(client_.Write(MeasurementRequest()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(server_->Replug());  // it is plugged in already
+  const std::vector<uint8_t> reply = client_.ReadExactly(39, 2000);
+  ASSERT_EQ(reply.size(), 39u);
+  EXPECT_TRUE(ReplyCrcValid(reply));
+}
+
 TEST_F(PtyServerTest, LogShowsRequestsAndReplies) {
   ServerOptions o;
   std::ostringstream log;
