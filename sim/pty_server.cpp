@@ -1,8 +1,8 @@
 #include "sim/pty_server.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -151,6 +151,7 @@ void SimServer::Stop() {
   thread_.join();
   {
     std::lock_guard lock(commandMu_);  // a poster still waiting learns that nobody will answer
+    command_ = Command::kNone;
   }
   commandDone_.notify_all();
   CloseFd(master_);
