@@ -188,4 +188,22 @@ TEST_F(MainWindowOnQt, ARatingTypedWhileTheLoggerIsPolledIsTheOneSetConfiguratio
   EXPECT_EQ(Edit(IDC_SHUNT_MV)->text(), "75");
 }
 
+TEST_F(MainWindowOnQt, APortNameTypedIntoTheListAndLeftReadsNothing) {
+  auto device = ports.AddDevice("/dev/ttyLOGGER");
+  device->SetResponder([](const std::vector<uint8_t>&) { return zv::ScriptedReply{kConfigV8, {}}; });
+  ASSERT_TRUE(ProcessUntil([&] { return PortList()->count() == 2; }));
+
+  ClickInto(IDC_PORT);
+  PortList()->lineEdit()->selectAll();
+  Type("/dev/ttyLOGGER");
+  ClickInto(IDC_POLL_PERIOD);
+  // The language toggle's news comes after whatever leaving the list sent.
+  static_cast<QAbstractButton*>(view->Widget(IDC_LANGUAGE))->click();
+  ASSERT_TRUE(ProcessUntil([&] { return LabelText(IDC_CAP_PORT) == "Port"; }));
+
+  EXPECT_TRUE(device->Written().empty());
+  EXPECT_EQ(device->OpenCount(), 0);
+  EXPECT_EQ(PortList()->lineEdit()->text(), "/dev/ttyLOGGER");
+}
+
 }  // namespace
