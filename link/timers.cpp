@@ -46,6 +46,11 @@ void COrvikDlg::PollTick() {
 }
 
 void COrvikDlg::EraseWaitTick() {
+  // Only a wait that holds the erase's port may look at the port and the frames.
+  if (m_bEraseWaiting == 0) {
+    KillTimer(kTimerEraseWait);
+    return;
+  }
   if (m_nProgressCount < 1) {
     m_nPrevInQueue = 0;
     m_progress.SetBarColor(kEraseBarColor);

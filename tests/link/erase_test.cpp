@@ -141,6 +141,46 @@ TEST_F(Erase, AnEraseThatNeverAnswersEndsAtTick300) {
   EXPECT_EQ(device->Written().size(), 1u);
 }
 
+struct FailedOpenCase {
+  const char* name;
+  int language;
+  const char* box;
+  const char* ended;
+};
+
+class EraseWithoutPort : public Erase, public ::testing::WithParamInterface<FailedOpenCase> {};
+
+TEST_P(EraseWithoutPort, RunsNoWaitAndEndsOnTheReceiveError) {
+  const FailedOpenCase& c = GetParam();
+  if (c.language == 1) English();
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kBusy, 16, "open /dev/ttyLOGGER: busy"});
+
+  Confirm();
+
+  const auto boxes = view.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u) << "the confirmation and the failed open";
+  EXPECT_EQ(boxes[1].text, c.box);
+  EXPECT_EQ(Control(IDC_PORT).curSel, 0);
+  EXPECT_FALSE(TimerArmed(3)) << "no wait for an erase that was never sent";
+  EXPECT_FALSE(dlg->m_bEraseWaiting);
+  ExpectEnded(c.ended);
+
+  // Nothing shows a wait afterwards, for as long as one would have lasted.
+  for (int tick : {1, 2, 299, 300, 301}) {
+    dlg->Loop().RunFor(500 * (tick == 299 ? 297 : 1));
+    EXPECT_EQ(Control(IDC_PROGRESS).barColor, CLR_DEFAULT) << "tick " << tick;
+    EXPECT_EQ(Control(IDC_PROGRESS).pos, 0) << "tick " << tick;
+  }
+  for (const std::string& text : StatusHistory()) EXPECT_EQ(text.find("USB"), std::string::npos) << text;
+  EXPECT_TRUE(device->Written().empty());
+  EXPECT_EQ(device->OpenCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, EraseWithoutPort,
+                         ::testing::Values(FailedOpenCase{"Ru", 0, "Ошибка открытия порта", "Ошибка приема"},
+                                           FailedOpenCase{"En", 1, "Error opening port", "Receive error"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(Erase, WhileTheWaitHoldsThePortEveryOtherExchangeStaysOff) {
   English();
   Answering();

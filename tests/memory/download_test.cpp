@@ -619,6 +619,35 @@ TEST_F(WorkerPort, SwitchingOffDuringAPageStopsTheWorkerBeforeItsNextRequest) {
   EXPECT_EQ(Control(IDC_RECEIVE).check, 0) << "late news of a page does not press the toggle again";
 }
 
+// A confirmed erase whose port did not open runs no erase wait: a download started after it
+// has its port and its frames to itself while the window runs its timers beside the worker.
+TEST_F(DownloadFixture, AnEraseThatNeverOpenedItsPortLeavesTheNextDownloadAlone) {
+  English();
+  Fill(0, 3);
+  Fill(2047 * 256, 2047 * 256 + 2);
+  Pick(kPort);
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kBusy, 16, "open /dev/ttyLOGGER: busy"});
+  view.QueueMessageBoxAnswer(IDOK);
+  Click(IDC_ERASE);
+  ASSERT_EQ(Control(IDC_PORT).curSel, 0);
+  device->FailOpen(zv::PortError{});
+  Pick(kPort);
+  SwitchOn();
+  ASSERT_EQ(Control(IDC_RECEIVE).check, 1) << "nothing holds the port";
+
+  dlg->OnTimer(COrvikDlg::kTimerDownload);
+  dlg->Loop().RunFor(151'000);  // the window's timers, while the worker reads
+  WaitForTheWorker();
+  dlg->Loop().ProcessPending();
+
+  EXPECT_EQ(PageRequests(device->Written()).size(), 2048u);
+  EXPECT_EQ(ztest::ReadWhole(DumpPath("Zentrova-24 N00123")),
+            ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 2048 * 256, ztest::FactorsFor(8, 300, 50), 24));
+  for (const std::string& text : StatusHistory()) EXPECT_EQ(text.find("USB"), std::string::npos) << text;
+  EXPECT_FALSE(Timer(3));
+  ExpectLivePollBack();
+}
+
 // ---- the window's own page mode --------------------------------------------------------------
 
 TEST_F(DownloadFixture, AReplyOnTheWindowThreadDuringADownloadIsTakenAsAPage) {
