@@ -28,15 +28,16 @@ void COrvikDlg::OnTimer(UINT_PTR nIDEvent) {
 }
 
 void COrvikDlg::PollTick() {
+  // A download's worker or the erase wait owns the port and both frames meanwhile, whatever
+  // the port list shows. The recording poll stays off as the live poll does: its exchange
+  // would take their port.
+  if (PortBusyElsewhere()) {
+    UpdateData(FALSE);
+    return;
+  }
   if (PortSelection() <= 0) {
     UpdateData(FALSE);
     m_txFrame.RemoveAll();
-    return;
-  }
-  // A download's worker or the erase wait owns the port and both frames meanwhile. The
-  // recording poll stays off as the live poll does: its exchange would take their port.
-  if (PortBusyElsewhere()) {
-    UpdateData(FALSE);
     return;
   }
   RunExchange(&COrvikDlg::BuildMeasurementRequest, wait_variants::kLivePoll, &exchange_texts::kRequestPoll,

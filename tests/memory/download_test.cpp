@@ -619,6 +619,64 @@ TEST_F(WorkerPort, SwitchingOffDuringAPageStopsTheWorkerBeforeItsNextRequest) {
   EXPECT_EQ(Control(IDC_RECEIVE).check, 0) << "late news of a page does not press the toggle again";
 }
 
+// While a worker holds the port, the window's own ticks and buttons leave the exchange
+// members alone, whatever the port list shows: the worker is held inside its first page
+// request with that request in its frame.
+enum class ToNo { kDoubleClickRefresh, kPicked, kSelectedByTheProgram };
+
+struct ListOnNoCase {
+  const char* name;
+  ToNo how;
+};
+
+class FrameKeptFromTheWindow : public WorkerPort, public ::testing::WithParamInterface<ListOnNoCase> {};
+
+TEST_P(FrameKeptFromTheWindow, ByThePollsOfAListOnNo) {
+  std::atomic<bool> inside{false};
+  std::atomic<bool> release{false};
+  pageReply = [&](int address, int, Bytes page) -> zv::ScriptedReply {
+    if (address == 0x00) {
+      inside = true;
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return {std::move(page), {}};
+  };
+  dlg->OnTimer(COrvikDlg::kTimerDownload);
+  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+  switch (GetParam().how) {
+    case ToNo::kDoubleClickRefresh:
+      Input(Event(zfw::InputEvent::Kind::kDoubleClick));
+      break;
+    case ToNo::kPicked:
+      PickIndex(0);
+      break;
+    case ToNo::kSelectedByTheProgram:
+      dlg->m_portCombo.SetCurSel(0);
+      break;
+  }
+  Click(IDC_SET_CONFIG);  // with "no" picked it arms the live poll
+  Focus(IDC_POLL_PERIOD);
+  Enter();                // so does Enter on the poll period
+  dlg->OnTimer(COrvikDlg::kTimerLivePoll);
+  dlg->OnTimer(COrvikDlg::kTimerRecordPoll);
+
+  EXPECT_EQ(Bytes(dlg->m_txFrame.GetData(), dlg->m_txFrame.GetData() + dlg->m_txFrame.GetSize()), PageRequest(0x00))
+      << "the worker's request, untouched";
+  release = true;
+  WaitForTheWorker();
+  dlg->Loop().ProcessPending();
+  EXPECT_EQ(PageRequests(device->Written()).size(), 2048u);
+  EXPECT_EQ(ztest::ReadWhole(DumpPath("Zentrova-24 N00123")),
+            ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 3, ztest::FactorsFor(8, 300, 50), 24));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FrameKeptFromTheWindow,
+                         ::testing::Values(ListOnNoCase{"refreshed_by_a_double_click", ToNo::kDoubleClickRefresh},
+                                           ListOnNoCase{"no_picked", ToNo::kPicked},
+                                           ListOnNoCase{"no_selected_by_the_program", ToNo::kSelectedByTheProgram}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // A confirmed erase whose port did not open runs no erase wait: a download started after it
 // has its port and its frames to itself while the window runs its timers beside the worker.
 TEST_F(DownloadFixture, AnEraseThatNeverOpenedItsPortLeavesTheNextDownloadAlone) {
