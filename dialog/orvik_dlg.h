@@ -194,6 +194,8 @@ class COrvikDlg : public CDialogEx {
   void EnumeratePorts();
   void OnLButtonDblClk(UINT nFlags, CPoint point);
   void OnCbnSelchangePort();
+  // The port list's entry of the port by m_strPortName, 0 ("no") when it is not listed.
+  int BusyPortEntry() const;
   // Sets the captions of the language m_nLanguage names.
   void SetCaptions();
   void OnBnClickedLanguage();

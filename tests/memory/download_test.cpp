@@ -706,6 +706,44 @@ TEST_F(DownloadFixture, AnEraseThatNeverOpenedItsPortLeavesTheNextDownloadAlone)
   ExpectLivePollBack();
 }
 
+// Another port picked while a download holds its port: the list goes back to the port being
+// read and says why; the next worker, after a page that did not come, reads the same logger,
+// and so does the live poll after the download.
+TEST_F(DownloadFixture, AnotherPortPickedDuringADownloadIsRefused) {
+  const char* other = "/dev/ttyOTHER";
+  auto second = ports.AddDevice(other);
+  second->SetResponder([](const Bytes&) -> zv::ScriptedReply { return {Bytes(4096, 0x00), {}}; });
+  Fill(0, 3);
+  Fill(256, 258);
+  pageReply = [](int address, int attempt, Bytes page) -> zv::ScriptedReply {
+    if (address == 0x10 && attempt == 1) return {};
+    return {std::move(page), {}};
+  };
+  Pick(other);
+  Pick(kPort);
+  const int loggerEntry = Control(IDC_PORT).curSel;
+  SwitchOn();
+  Tick();  // ends after page 0; page 0x10 did not come
+  ASSERT_EQ(Text(IDC_STATUS), "Нет данных");
+
+  for (int language : {0, 1}) {
+    if (language == 1) English();
+    Pick(other);
+    EXPECT_EQ(Control(IDC_PORT).curSel, loggerEntry);
+    EXPECT_EQ(Text(IDC_STATUS), language == 0 ? "Порт занят чтением памяти" : "The port is busy reading the memory");
+    EXPECT_EQ(dlg->m_strPortName.str(), kPort);
+  }
+  Tick();
+
+  EXPECT_EQ(second->OpenCount(), 1) << "its configuration read only";
+  EXPECT_EQ(ztest::ReadWhole(DumpPath("Zentrova-24 N00123")),
+            ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 2048 * 256, ztest::FactorsFor(8, 300, 50), 24));
+  ExpectLivePollBack();
+  dlg->Loop().RunFor(300);
+  EXPECT_EQ(device->Written().back(), ztest::kMeasurementRequest);
+  EXPECT_EQ(second->OpenCount(), 1);
+}
+
 // ---- the window's own page mode --------------------------------------------------------------
 
 TEST_F(DownloadFixture, AReplyOnTheWindowThreadDuringADownloadIsTakenAsAPage) {
