@@ -744,6 +744,43 @@ TEST_F(DownloadFixture, AnotherPortPickedDuringADownloadIsRefused) {
   EXPECT_EQ(second->OpenCount(), 1);
 }
 
+// The news of a download's last page is still on its way when the person switches the
+// download off and on again: it ends the download it came from, not the new one.
+TEST_F(DownloadFixture, LateNewsOfAnEndedDownloadLeavesTheNextOneRunning) {
+  Fill(0, 3);
+  std::atomic<bool> inside{false};
+  std::atomic<bool> release{false};
+  pageReply = [&](int address, int, Bytes page) -> zv::ScriptedReply {
+    if (address == 0x7FF0 && !release) {
+      inside = true;
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return {std::move(page), {}};
+  };
+  Pick(kPort);
+  SwitchOn();
+  dlg->OnTimer(COrvikDlg::kTimerDownload);
+  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // Off and on again, queued before the last page's news.
+  view.QueueFileDialogAnswer((folder / "dump.txt").string());
+  view.QueueMessageBoxAnswer(IDOK);  // replace the first download's file
+  view.Input(Event(zfw::InputEvent::Kind::kClick, IDC_RECEIVE));
+  view.Input(Event(zfw::InputEvent::Kind::kClick, IDC_RECEIVE));
+  release = true;
+  WaitForTheWorker();
+
+  dlg->Loop().ProcessPending();
+
+  const auto path = DumpPath("Zentrova-24 N00123");
+  EXPECT_EQ(Control(IDC_RECEIVE).check, 1) << "the new download is on";
+  EXPECT_EQ(Timer(4), 1000u);
+  EXPECT_TRUE(dlg->m_hDumpFile);
+  Tick();
+  EXPECT_EQ(PageRequests(device->Written()).size(), 2 * 2048u);
+  EXPECT_EQ(ztest::ReadWhole(path), ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 3, ztest::FactorsFor(8, 300, 50), 24));
+  ExpectLivePollBack();
+}
+
 // ---- the window's own page mode --------------------------------------------------------------
 
 TEST_F(DownloadFixture, AReplyOnTheWindowThreadDuringADownloadIsTakenAsAPage) {
