@@ -211,6 +211,41 @@ TEST_F(Erase, WhileTheWaitHoldsThePortEveryOtherExchangeStaysOff) {
   EXPECT_EQ(device->Written().size(), 1u);
 }
 
+struct BusyTextCase {
+  const char* name;
+  int language;
+  const char* busy;
+  const char* done;
+};
+
+class ErasePortKept : public Erase, public ::testing::WithParamInterface<BusyTextCase> {};
+
+TEST_P(ErasePortKept, WhenAnotherPortIsPickedDuringTheWait) {
+  const BusyTextCase& c = GetParam();
+  if (c.language == 1) English();
+  Answering();
+  auto other = ports.AddDevice("/dev/ttyOTHER");
+  const int loggerEntry = Control(IDC_PORT).curSel;
+  Confirm();
+
+  Pick("/dev/ttyOTHER");
+
+  EXPECT_EQ(Control(IDC_PORT).curSel, loggerEntry);
+  EXPECT_EQ(Text(IDC_STATUS), c.busy);
+  EXPECT_EQ(dlg->m_strPortName.str(), kPort);
+  EXPECT_EQ(other->OpenCount(), 0);
+  dlg->Loop().RunFor(1000);
+  ExpectEnded(c.done);
+  dlg->Loop().RunFor(450);
+  EXPECT_EQ(device->Written().back(), ztest::kMeasurementRequest) << "the live poll asks the erased logger";
+  EXPECT_EQ(other->OpenCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ErasePortKept,
+                         ::testing::Values(BusyTextCase{"Ru", 0, "Порт занят стиранием памяти", "Успешно"},
+                                           BusyTextCase{"En", 1, "The port is busy erasing the memory", "Successfully"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(Erase, ASecondEraseDuringTheWaitAsksNothingAndSendsNothing) {
   Answering();
   Confirm();
