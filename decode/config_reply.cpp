@@ -19,19 +19,20 @@ void COrvikDlg::DecodeConfiguration() {
       m_editShuntMillivolts.EnableWindow(TRUE);
       m_editShuntAmps.EnableWindow(TRUE);
       break;
-    case proto::kVersion110:
-    case proto::kVersion120:
-      m_nShuntMillivolts = m_nDevShuntMv = proto::kFixedShuntMillivolts;
-      m_nShuntAmps = m_nDevShuntA = proto::kFixedShuntAmps;
-      m_editShuntMillivolts.EnableWindow(FALSE);
-      m_editShuntAmps.EnableWindow(FALSE);
-      break;
     case proto::kVersion210:
       m_nShuntAmps = m_nDevShuntA = word(reg::kShuntAmps);
       m_editShuntMillivolts.EnableWindow(FALSE);
       m_editShuntAmps.EnableWindow(FALSE);
       break;
+    case proto::kVersion110:
+    case proto::kVersion120:
     default:
+      // Versions 110 and 120 work with the fixed rating. A logger that reports none is read with
+      // it as well, as at start: a rating kept from a logger read before would scale its currents.
+      m_nShuntMillivolts = m_nDevShuntMv = proto::kFixedShuntMillivolts;
+      m_nShuntAmps = m_nDevShuntA = proto::kFixedShuntAmps;
+      m_editShuntMillivolts.EnableWindow(FALSE);
+      m_editShuntAmps.EnableWindow(FALSE);
       break;
   }
 

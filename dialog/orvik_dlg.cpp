@@ -84,6 +84,7 @@ COrvikDlg::COrvikDlg(const PortAccess& ports, CWnd* pParent)
       m_nMeasurementsDecoded(0),
       m_nRecordRowsWritten(0),
       m_nPageRetries(0),
+      m_nDownloadNumber(0),
       m_fScaleHigh(0.0f),
       m_fScaleLow(0.0f) {}
 

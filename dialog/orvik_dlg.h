@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,6 +33,7 @@ struct Bilingual {
 
 // What a download worker is given when it starts: it reads no window state of its own.
 struct DownloadJob {
+  int download = 0;  // the number of the download it works for (m_nDownloadNumber)
   std::string portName;
   int deviceVersion = 0;
   zv::proto::ScaleFactors factors;
@@ -178,6 +180,9 @@ class COrvikDlg : public CDialogEx {
   long m_nRecordRowsWritten;
   // Pages of the current download that did not come and are asked for again; window thread.
   long m_nPageRetries;
+  // Counts the downloads switched on; the news of a worker carries the number of its own, so
+  // that late news of an earlier download is told from the current one's. Window thread.
+  int m_nDownloadNumber;
   // The current-scale factors H and L, worked out afresh by every DecodeReply.
   float m_fScaleHigh;
   float m_fScaleLow;
@@ -194,6 +199,8 @@ class COrvikDlg : public CDialogEx {
   void EnumeratePorts();
   void OnLButtonDblClk(UINT nFlags, CPoint point);
   void OnCbnSelchangePort();
+  // The port list's entry of the port by m_strPortName, 0 ("no") when it is not listed.
+  int BusyPortEntry() const;
   // Sets the captions of the language m_nLanguage names.
   void SetCaptions();
   void OnBnClickedLanguage();
@@ -287,6 +294,9 @@ class COrvikDlg : public CDialogEx {
   void DownloadTick();
   // The worker's thread procedure.
   void MemoryReadThread(DownloadJob job);
+  // Worker: queues news for the window thread, where it runs only while the download it
+  // belongs to is still on.
+  void PostDownloadNews(int download, std::function<void()> news);
   void ReadPages(const DownloadJob& job);
   // Collects one whole page into m_rxFrame; false when it does not come whole.
   bool WaitPage();

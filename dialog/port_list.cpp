@@ -14,6 +14,8 @@ constexpr char kErrorOpenKey[] = "Error Open Key";
 // Entries read from the table at the most, and the size of the buffer each is read into.
 constexpr std::size_t kMaxEntries = 255;
 constexpr std::size_t kEntryCapacity = 1024;
+constexpr Bilingual kBusyReadingMemory{"Порт занят чтением памяти", "The port is busy reading the memory"};
+constexpr Bilingual kBusyErasing{"Порт занят стиранием памяти", "The port is busy erasing the memory"};
 }  // namespace
 
 PortListing ListPorts(const PortAccess& access) {
@@ -50,11 +52,31 @@ void COrvikDlg::OnLButtonDblClk(UINT /*nFlags*/, CPoint /*point*/) {
   m_portCombo.AddString(kNoPort);
   m_portCombo.SetCurSel(0);
   EnumeratePorts();
+  // The port a download or the erase wait holds stays the one shown.
+  if (PortBusyElsewhere()) m_portCombo.SetCurSel(BusyPortEntry());
   UpdateData(FALSE);
+}
+
+int COrvikDlg::BusyPortEntry() const {
+  CString name;
+  for (int i = 1; i < m_portCombo.GetCount(); ++i) {
+    m_portCombo.GetLBText(i, name);
+    if (name == m_strPortName) return i;
+  }
+  return 0;
 }
 
 void COrvikDlg::OnCbnSelchangePort() {
   const int index = m_portCombo.GetCurSel();
+  if (PortBusyElsewhere()) {
+    // The next worker, and the live poll after the download, reach the port by this name: it
+    // stays the busy logger's until the port is free again.
+    if (index > 0 && index == BusyPortEntry()) return;
+    m_portCombo.SetCurSel(BusyPortEntry());
+    SetStatus(m_bReceiveData == 1 ? kBusyReadingMemory : kBusyErasing);
+    UpdateData(FALSE);
+    return;
+  }
   if (index > 0) {
     m_portCombo.GetLBText(index, m_strPortName);
     m_pszPortName = m_strPortName.GetString();

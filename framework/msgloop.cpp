@@ -29,6 +29,9 @@ bool MessageLoop::QuitRequested() const {
 
 void MessageLoop::SetTimer(UINT_PTR id, UINT periodMs) {
   if (periodMs == 0) periodMs = 1;
+  // Due times are compared as signed distances on the wrapping tick counter, so a period must
+  // stay below half its range; the platform's timers hold longer ones at the same largest.
+  if (periodMs > kMaxTimerPeriodMs) periodMs = kMaxTimerPeriodMs;
   std::lock_guard lock(mu_);
   timers_[id] = Timer{periodMs, clock_.TickCount() + periodMs};
   wake_.notify_all();

@@ -29,7 +29,11 @@ class MessageLoop {
   void Quit();
   bool QuitRequested() const;
 
-  // Thread-safe. Arming an armed timer restarts it; a period of 0 acts as 1 ms.
+  // The longest period a timer runs at; longer ones are held at it.
+  static constexpr UINT kMaxTimerPeriodMs = 0x7FFFFFFF;
+
+  // Thread-safe. Arming an armed timer restarts it; a period of 0 acts as 1 ms, one above
+  // kMaxTimerPeriodMs as kMaxTimerPeriodMs.
   void SetTimer(UINT_PTR id, UINT periodMs);
   // Thread-safe. Returns whether the timer was armed.
   bool KillTimer(UINT_PTR id);

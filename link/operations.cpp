@@ -98,13 +98,21 @@ void COrvikDlg::OnBnClickedErase() {
     return;
   }
   if (PortBusyElsewhere()) return;
-  SetTimer(kTimerEraseWait, kEraseWaitTickMs);
   m_txFrame.RemoveAll();
   OpenPort();
+  if (!m_hPort) {
+    // Nothing was sent, so there is nothing to wait for: the erase ends at once as a wait
+    // without a reply would, and nothing shows a wait that holds no port.
+    m_rxFrame.RemoveAll();
+    DecodeReply();
+    SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
+    return;
+  }
+  SetTimer(kTimerEraseWait, kEraseWaitTickMs);
   BuildEraseCommand();
   SendFrame(m_txFrame);
   m_strStatus = kErasing;
   m_nProgressCount = 0;
   // The port stays open for the erase wait, which closes it at its last tick.
-  m_bEraseWaiting = m_hPort ? 1 : 0;
+  m_bEraseWaiting = 1;
 }

@@ -28,15 +28,16 @@ void COrvikDlg::OnTimer(UINT_PTR nIDEvent) {
 }
 
 void COrvikDlg::PollTick() {
+  // A download's worker or the erase wait owns the port and both frames meanwhile, whatever
+  // the port list shows. The recording poll stays off as the live poll does: its exchange
+  // would take their port.
+  if (PortBusyElsewhere()) {
+    UpdateData(FALSE);
+    return;
+  }
   if (PortSelection() <= 0) {
     UpdateData(FALSE);
     m_txFrame.RemoveAll();
-    return;
-  }
-  // A download's worker or the erase wait owns the port and both frames meanwhile. The
-  // recording poll stays off as the live poll does: its exchange would take their port.
-  if (PortBusyElsewhere()) {
-    UpdateData(FALSE);
     return;
   }
   RunExchange(&COrvikDlg::BuildMeasurementRequest, wait_variants::kLivePoll, &exchange_texts::kRequestPoll,
@@ -46,6 +47,11 @@ void COrvikDlg::PollTick() {
 }
 
 void COrvikDlg::EraseWaitTick() {
+  // Only a wait that holds the erase's port may look at the port and the frames.
+  if (m_bEraseWaiting == 0) {
+    KillTimer(kTimerEraseWait);
+    return;
+  }
   if (m_nProgressCount < 1) {
     m_nPrevInQueue = 0;
     m_progress.SetBarColor(kEraseBarColor);

@@ -47,6 +47,7 @@ void COrvikDlg::StartDownload() {
     UpdateData(FALSE);
     return;
   }
+  ++m_nDownloadNumber;
   m_nPollPeriodMs = static_cast<int>(kDownloadTickMs);
   m_nMemAddress = 0;
   m_nProgressCount = 0;
@@ -77,7 +78,10 @@ void COrvikDlg::DownloadTick() {
   // the port again (or switch the download off) instead of failing every second.
   if (PortSelection() <= 0) return;
   StopWorker();  // joins the worker that ended after a missing page
+  // The last page is read and the news that ends the download is on its way.
+  if (m_nMemAddress > zv::mem::LastPageAddress(m_nDeviceVersion)) return;
   DownloadJob job;
+  job.download = m_nDownloadNumber;
   job.portName = m_strPortName.str();
   job.deviceVersion = m_nDeviceVersion;
   job.factors = zv::proto::ScaleFactorsFor(m_nDeviceVersion, m_nDevShuntA, m_nDevShuntMv);
@@ -93,7 +97,7 @@ void COrvikDlg::MemoryReadThread(DownloadJob job) {
   std::string why;
   if (!OpenPortHandle(job.portName, why)) {
     // Ends as a missing page does; the window tells why.
-    PostToWindow([this, why] {
+    PostDownloadNews(job.download, [this, why] {
       ReportOpenFailure(why);
       ShowDownloadStatus(exchange_texts::kNoData);
     });
@@ -102,6 +106,12 @@ void COrvikDlg::MemoryReadThread(DownloadJob job) {
     ClosePort();
   }
   m_bWorkerActive = 0;
+}
+
+void COrvikDlg::PostDownloadNews(int download, std::function<void()> news) {
+  PostToWindow([this, download, news = std::move(news)] {
+    if (download == m_nDownloadNumber && m_bReceiveData == 1) news();
+  });
 }
 
 void COrvikDlg::ReadPages(const DownloadJob& job) {
@@ -113,7 +123,7 @@ void COrvikDlg::ReadPages(const DownloadJob& job) {
     SendFrame(m_txFrame);
     if (!WaitPage()) {
       if (m_bReadPages == 0) break;  // switched off meanwhile
-      PostToWindow([this] {
+      PostDownloadNews(job.download, [this] {
         ++m_nPageRetries;
         ShowDownloadStatus(exchange_texts::kNoData);
       });
@@ -122,14 +132,14 @@ void COrvikDlg::ReadPages(const DownloadJob& job) {
     PageProgress progress;
     std::string why;
     if (!WriteMemoryPage(job, progress, why)) {
-      PostToWindow([this, why] { EndDownloadOnFileError(why); });
+      PostDownloadNews(job.download, [this, why] { EndDownloadOnFileError(why); });
       break;
     }
     ++m_nProgressCount;
     progress.pages = m_nProgressCount;
     m_nMemAddress += zv::proto::kPageAddressStep;
     const bool last = m_nMemAddress > lastAddress;
-    PostToWindow([this, progress, last] { ShowPageProgress(progress, last); });
+    PostDownloadNews(job.download, [this, progress, last] { ShowPageProgress(progress, last); });
     if (last) break;
     m_txFrame.RemoveAll();
   }

@@ -56,26 +56,56 @@ INSTANTIATE_TEST_SUITE_P(
         ShuntCase{"V210TakesOnlyTheAmps", kVersion8, {.version = 210, .shuntMillivolts = 80, .shuntAmps = 600}, 75, 600,
                   false},
         ShuntCase{"V210AtStart", std::nullopt, {.version = 210, .shuntMillivolts = 80, .shuntAmps = 600}, 50, 600, false},
-        ShuntCase{"V10LeavesAnEnabledRating", kVersion8, {.version = 10, .shuntMillivolts = 80, .shuntAmps = 600}, 75,
-                  500, true},
-        ShuntCase{"V10LeavesTheStartRating", std::nullopt, {.version = 10, .shuntMillivolts = 80, .shuntAmps = 600}, 50,
-                  300, false},
-        ShuntCase{"OtherVersionLeavesAll", kVersion8, {.version = 9, .shuntMillivolts = 80, .shuntAmps = 600}, 75, 500,
-                  true}),
+        // A logger that reports no rating of its own is read as a fresh start reads it, whichever
+        // logger came before it.
+        ShuntCase{"V10AfterV8TakesTheStartRating", kVersion8, {.version = 10, .shuntMillivolts = 80, .shuntAmps = 600},
+                  50, 300, false},
+        ShuntCase{"V10AtStart", std::nullopt, {.version = 10, .shuntMillivolts = 80, .shuntAmps = 600}, 50, 300, false},
+        ShuntCase{"V10AfterV210TakesTheStartRating", Configuration{.version = 210, .shuntAmps = 600},
+                  {.version = 10, .shuntMillivolts = 80, .shuntAmps = 700}, 50, 300, false},
+        ShuntCase{"OtherVersionAfterV8TakesTheStartRating", kVersion8,
+                  {.version = 9, .shuntMillivolts = 80, .shuntAmps = 600}, 50, 300, false},
+        ShuntCase{"VersionZeroAfterV8TakesTheStartRating", kVersion8, {.version = 0, .shuntMillivolts = 80, .shuntAmps = 600},
+                  50, 300, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShuntRating, TheUsersEditsAreNotTheScalingRating) {
-  // A rating typed but not yet sent: a version that leaves the rating keeps both pairs apart.
+  // A millivolt rating typed but not yet sent: a version that leaves the millivolts keeps both
+  // pairs apart.
   Decode(ztest::ConfigurationReply(kVersion8));
   Type(IDC_SHUNT_MV, "60");
   Type(IDC_SHUNT_A, "250");
   dlg->UpdateData(TRUE);
-  Decode(ztest::ConfigurationReply({.version = 10, .shuntMillivolts = 80, .shuntAmps = 600}));
+  Decode(ztest::ConfigurationReply({.version = 210, .shuntMillivolts = 80, .shuntAmps = 600}));
   EXPECT_EQ(dlg->m_nShuntMillivolts, 60u);
-  EXPECT_EQ(dlg->m_nShuntAmps, 250u);
+  EXPECT_EQ(dlg->m_nShuntAmps, 600u);
   EXPECT_EQ(dlg->m_nDevShuntMv, 75u);
-  EXPECT_EQ(dlg->m_nDevShuntA, 500u);
+  EXPECT_EQ(dlg->m_nDevShuntA, 600u);
 }
+
+// 5000 counts on the low range read the low factor L: for version 10 with the start rating
+// k = (300 * 75 / 50) / 4 = 112 and L = 11.2, whatever the logger read before it reported.
+struct ScaleAfterCase {
+  const char* name;
+  std::optional<Configuration> earlier;
+  const char* current;
+};
+
+class ScaleAfterAnotherLogger : public ztest::DecodeFixture, public ::testing::WithParamInterface<ScaleAfterCase> {};
+
+TEST_P(ScaleAfterAnotherLogger, AVersion10LoggerScalesWithTheStartRating) {
+  if (GetParam().earlier) Decode(ztest::ConfigurationReply(*GetParam().earlier));
+  Decode(ztest::ConfigurationReply({.version = 10, .shuntMillivolts = 75, .shuntAmps = 100, .nominalVoltage = 24}));
+  Decode(ztest::MeasurementReply({.i50Rms = 5000}));
+  EXPECT_EQ(Text(IDC_CURRENT), GetParam().current);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ScaleAfterAnotherLogger,
+    ::testing::Values(ScaleAfterCase{"FreshStart", std::nullopt, "11.20"},
+                      ScaleAfterCase{"AfterV8", Configuration{.version = 8, .shuntMillivolts = 75, .shuntAmps = 100}, "11.20"},
+                      ScaleAfterCase{"AfterV210", Configuration{.version = 210, .shuntAmps = 100}, "11.20"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- configuration word ----------------------------------------------------------------------
 

@@ -130,6 +130,22 @@ TEST_P(RecordToggle, ACancelledFileChoiceLeavesItReleased) {
 INSTANTIATE_TEST_SUITE_P(Table, RecordToggle, ::testing::ValuesIn(kCaptions),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A negative polling period reads as a huge unsigned one: the poll waits the longest period
+// a timer has, instead of polling back to back.
+TEST_F(Recording, ANegativePollingPeriodDoesNotPollBackToBack) {
+  Pick(kPort);
+  Type(IDC_POLL_PERIOD, "-200");
+  PressRecord("rec.txt");
+  EXPECT_EQ(Timer(2), 0x7FFFFFFFu);
+  dlg->Loop().KillTimer(1);
+  const std::size_t before = MeasurementRequests();
+
+  dlg->Loop().RunFor(10'000);
+
+  EXPECT_EQ(MeasurementRequests(), before);
+  EXPECT_TRUE(ztest::ReadWhole(file) == kHeader) << "rows were written";
+}
+
 TEST_F(Recording, EveryDecodedMeasurementWritesARowWhicheverTimerAskedForIt) {
   Pick(kPort);
   PressRecord("rec.txt");

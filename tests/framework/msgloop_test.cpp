@@ -85,6 +85,47 @@ TEST_F(MessageLoopTest, TimersSurviveTheTickCounterWrapping) {
   EXPECT_EQ(ticks[1].at, 600u);
 }
 
+// Periods past the largest the platform's timers take (-200 typed into a period field arrives
+// as 4294967096) are held at that largest, 0x7FFFFFFF ms: the timer waits about 24.8 days,
+// wherever the tick counter stands, instead of firing back to back.
+struct LongPeriodCase {
+  const char* name;
+  UINT period;
+  uint32_t startTick;
+};
+
+class LongPeriod : public MessageLoopTest, public ::testing::WithParamInterface<LongPeriodCase> {};
+
+TEST_P(LongPeriod, IsHeldAtTheLargestPeriodAndDoesNotFireEarly) {
+  const LongPeriodCase& c = GetParam();
+  clock.SetTick(c.startTick);
+  start = c.startTick;
+  // A tick takes a millisecond; a timer that fires back to back is stopped after a few.
+  onTick = [this](UINT_PTR id) {
+    clock.Advance(1);
+    if (ticks.size() >= 5) loop.KillTimer(id);
+  };
+  loop.SetTimer(2, c.period);
+  EXPECT_EQ(loop.TimerPeriod(2), 0x7FFFFFFFu);
+
+  loop.RunFor(10'000);
+  EXPECT_TRUE(ticks.empty()) << ticks.size() << " ticks in 10 s";
+
+  loop.RunFor(0x7FFFFFFFu - 10'000 - 1);
+  EXPECT_TRUE(ticks.empty()) << "a tick before its period was up";
+  loop.RunFor(1);
+  ASSERT_EQ(ticks.size(), 1u);
+  EXPECT_EQ(ticks[0].at, 0x7FFFFFFFu);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, LongPeriod,
+                         ::testing::Values(LongPeriodCase{"largest", 0x7FFFFFFFu, 5000},
+                                           LongPeriodCase{"one_past_the_largest", 0x80000000u, 5000},
+                                           LongPeriodCase{"minus_200_typed", 4294967096u, 5000},
+                                           LongPeriodCase{"all_ones", 0xFFFFFFFFu, 5000},
+                                           LongPeriodCase{"across_the_counter_wrap", 4294967096u, 0xFFFFFF00u}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(MessageLoopTest, QuitEndsRunAndPostsFromOtherThreadsArrive) {
   std::thread other([&] {
     loop.Post([&] { loop.Quit(); });

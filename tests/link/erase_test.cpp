@@ -141,6 +141,46 @@ TEST_F(Erase, AnEraseThatNeverAnswersEndsAtTick300) {
   EXPECT_EQ(device->Written().size(), 1u);
 }
 
+struct FailedOpenCase {
+  const char* name;
+  int language;
+  const char* box;
+  const char* ended;
+};
+
+class EraseWithoutPort : public Erase, public ::testing::WithParamInterface<FailedOpenCase> {};
+
+TEST_P(EraseWithoutPort, RunsNoWaitAndEndsOnTheReceiveError) {
+  const FailedOpenCase& c = GetParam();
+  if (c.language == 1) English();
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kBusy, 16, "open /dev/ttyLOGGER: busy"});
+
+  Confirm();
+
+  const auto boxes = view.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u) << "the confirmation and the failed open";
+  EXPECT_EQ(boxes[1].text, c.box);
+  EXPECT_EQ(Control(IDC_PORT).curSel, 0);
+  EXPECT_FALSE(TimerArmed(3)) << "no wait for an erase that was never sent";
+  EXPECT_FALSE(dlg->m_bEraseWaiting);
+  ExpectEnded(c.ended);
+
+  // Nothing shows a wait afterwards, for as long as one would have lasted.
+  for (int tick : {1, 2, 299, 300, 301}) {
+    dlg->Loop().RunFor(500 * (tick == 299 ? 297 : 1));
+    EXPECT_EQ(Control(IDC_PROGRESS).barColor, CLR_DEFAULT) << "tick " << tick;
+    EXPECT_EQ(Control(IDC_PROGRESS).pos, 0) << "tick " << tick;
+  }
+  for (const std::string& text : StatusHistory()) EXPECT_EQ(text.find("USB"), std::string::npos) << text;
+  EXPECT_TRUE(device->Written().empty());
+  EXPECT_EQ(device->OpenCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, EraseWithoutPort,
+                         ::testing::Values(FailedOpenCase{"Ru", 0, "Ошибка открытия порта", "Ошибка приема"},
+                                           FailedOpenCase{"En", 1, "Error opening port", "Receive error"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(Erase, WhileTheWaitHoldsThePortEveryOtherExchangeStaysOff) {
   English();
   Answering();
@@ -170,6 +210,41 @@ TEST_F(Erase, WhileTheWaitHoldsThePortEveryOtherExchangeStaysOff) {
   ExpectEnded("Successfully");
   EXPECT_EQ(device->Written().size(), 1u);
 }
+
+struct BusyTextCase {
+  const char* name;
+  int language;
+  const char* busy;
+  const char* done;
+};
+
+class ErasePortKept : public Erase, public ::testing::WithParamInterface<BusyTextCase> {};
+
+TEST_P(ErasePortKept, WhenAnotherPortIsPickedDuringTheWait) {
+  const BusyTextCase& c = GetParam();
+  if (c.language == 1) English();
+  Answering();
+  auto other = ports.AddDevice("/dev/ttyOTHER");
+  const int loggerEntry = Control(IDC_PORT).curSel;
+  Confirm();
+
+  Pick("/dev/ttyOTHER");
+
+  EXPECT_EQ(Control(IDC_PORT).curSel, loggerEntry);
+  EXPECT_EQ(Text(IDC_STATUS), c.busy);
+  EXPECT_EQ(dlg->m_strPortName.str(), kPort);
+  EXPECT_EQ(other->OpenCount(), 0);
+  dlg->Loop().RunFor(1000);
+  ExpectEnded(c.done);
+  dlg->Loop().RunFor(450);
+  EXPECT_EQ(device->Written().back(), ztest::kMeasurementRequest) << "the live poll asks the erased logger";
+  EXPECT_EQ(other->OpenCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ErasePortKept,
+                         ::testing::Values(BusyTextCase{"Ru", 0, "Порт занят стиранием памяти", "Успешно"},
+                                           BusyTextCase{"En", 1, "The port is busy erasing the memory", "Successfully"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Erase, ASecondEraseDuringTheWaitAsksNothingAndSendsNothing) {
   Answering();

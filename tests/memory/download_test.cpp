@@ -678,6 +678,168 @@ TEST_F(WorkerPort, SwitchingOffDuringAPageStopsTheWorkerBeforeItsNextRequest) {
   EXPECT_EQ(Control(IDC_RECEIVE).check, 0) << "late news of a page does not press the toggle again";
 }
 
+// While a worker holds the port, the window's own ticks and buttons leave the exchange
+// members alone, whatever the port list shows: the worker is held inside its first page
+// request with that request in its frame.
+enum class ToNo { kDoubleClickRefresh, kPicked, kSelectedByTheProgram };
+
+struct ListOnNoCase {
+  const char* name;
+  ToNo how;
+};
+
+class FrameKeptFromTheWindow : public WorkerPort, public ::testing::WithParamInterface<ListOnNoCase> {};
+
+TEST_P(FrameKeptFromTheWindow, ByThePollsOfAListOnNo) {
+  std::atomic<bool> inside{false};
+  std::atomic<bool> release{false};
+  pageReply = [&](int address, int, Bytes page) -> zv::ScriptedReply {
+    if (address == 0x00) {
+      inside = true;
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return {std::move(page), {}};
+  };
+  dlg->OnTimer(COrvikDlg::kTimerDownload);
+  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+  switch (GetParam().how) {
+    case ToNo::kDoubleClickRefresh:
+      Input(Event(zfw::InputEvent::Kind::kDoubleClick));
+      break;
+    case ToNo::kPicked:
+      PickIndex(0);
+      break;
+    case ToNo::kSelectedByTheProgram:
+      dlg->m_portCombo.SetCurSel(0);
+      break;
+  }
+  Click(IDC_SET_CONFIG);  // with "no" picked it arms the live poll
+  Focus(IDC_POLL_PERIOD);
+  Enter();                // so does Enter on the poll period
+  dlg->OnTimer(COrvikDlg::kTimerLivePoll);
+  dlg->OnTimer(COrvikDlg::kTimerRecordPoll);
+
+  EXPECT_EQ(Bytes(dlg->m_txFrame.GetData(), dlg->m_txFrame.GetData() + dlg->m_txFrame.GetSize()), PageRequest(0x00))
+      << "the worker's request, untouched";
+  release = true;
+  WaitForTheWorker();
+  dlg->Loop().ProcessPending();
+  EXPECT_EQ(PageRequests(device->Written()).size(), 2048u);
+  EXPECT_EQ(ztest::ReadWhole(DumpPath("Zentrova-24 N00123")),
+            ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 3, ztest::FactorsFor(8, 300, 50), 24));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FrameKeptFromTheWindow,
+                         ::testing::Values(ListOnNoCase{"refreshed_by_a_double_click", ToNo::kDoubleClickRefresh},
+                                           ListOnNoCase{"no_picked", ToNo::kPicked},
+                                           ListOnNoCase{"no_selected_by_the_program", ToNo::kSelectedByTheProgram}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A confirmed erase whose port did not open runs no erase wait: a download started after it
+// has its port and its frames to itself while the window runs its timers beside the worker.
+TEST_F(DownloadFixture, AnEraseThatNeverOpenedItsPortLeavesTheNextDownloadAlone) {
+  English();
+  Fill(0, 3);
+  Fill(2047 * 256, 2047 * 256 + 2);
+  Pick(kPort);
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kBusy, 16, "open /dev/ttyLOGGER: busy"});
+  view.QueueMessageBoxAnswer(IDOK);
+  Click(IDC_ERASE);
+  ASSERT_EQ(Control(IDC_PORT).curSel, 0);
+  device->FailOpen(zv::PortError{});
+  Pick(kPort);
+  SwitchOn();
+  ASSERT_EQ(Control(IDC_RECEIVE).check, 1) << "nothing holds the port";
+
+  dlg->OnTimer(COrvikDlg::kTimerDownload);
+  dlg->Loop().RunFor(151'000);  // the window's timers, while the worker reads
+  WaitForTheWorker();
+  dlg->Loop().ProcessPending();
+
+  EXPECT_EQ(PageRequests(device->Written()).size(), 2048u);
+  EXPECT_EQ(ztest::ReadWhole(DumpPath("Zentrova-24 N00123")),
+            ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 2048 * 256, ztest::FactorsFor(8, 300, 50), 24));
+  for (const std::string& text : StatusHistory()) EXPECT_EQ(text.find("USB"), std::string::npos) << text;
+  EXPECT_FALSE(Timer(3));
+  ExpectLivePollBack();
+}
+
+// Another port picked while a download holds its port: the list goes back to the port being
+// read and says why; the next worker, after a page that did not come, reads the same logger,
+// and so does the live poll after the download.
+TEST_F(DownloadFixture, AnotherPortPickedDuringADownloadIsRefused) {
+  const char* other = "/dev/ttyOTHER";
+  auto second = ports.AddDevice(other);
+  second->SetResponder([](const Bytes&) -> zv::ScriptedReply { return {Bytes(4096, 0x00), {}}; });
+  Fill(0, 3);
+  Fill(256, 258);
+  pageReply = [](int address, int attempt, Bytes page) -> zv::ScriptedReply {
+    if (address == 0x10 && attempt == 1) return {};
+    return {std::move(page), {}};
+  };
+  Pick(other);
+  Pick(kPort);
+  const int loggerEntry = Control(IDC_PORT).curSel;
+  SwitchOn();
+  Tick();  // ends after page 0; page 0x10 did not come
+  ASSERT_EQ(Text(IDC_STATUS), "Нет данных");
+
+  for (int language : {0, 1}) {
+    if (language == 1) English();
+    Pick(other);
+    EXPECT_EQ(Control(IDC_PORT).curSel, loggerEntry);
+    EXPECT_EQ(Text(IDC_STATUS), language == 0 ? "Порт занят чтением памяти" : "The port is busy reading the memory");
+    EXPECT_EQ(dlg->m_strPortName.str(), kPort);
+  }
+  Tick();
+
+  EXPECT_EQ(second->OpenCount(), 1) << "its configuration read only";
+  EXPECT_EQ(ztest::ReadWhole(DumpPath("Zentrova-24 N00123")),
+            ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 2048 * 256, ztest::FactorsFor(8, 300, 50), 24));
+  ExpectLivePollBack();
+  dlg->Loop().RunFor(300);
+  EXPECT_EQ(device->Written().back(), ztest::kMeasurementRequest);
+  EXPECT_EQ(second->OpenCount(), 1);
+}
+
+// The news of a download's last page is still on its way when the person switches the
+// download off and on again: it ends the download it came from, not the new one.
+TEST_F(DownloadFixture, LateNewsOfAnEndedDownloadLeavesTheNextOneRunning) {
+  Fill(0, 3);
+  std::atomic<bool> inside{false};
+  std::atomic<bool> release{false};
+  pageReply = [&](int address, int, Bytes page) -> zv::ScriptedReply {
+    if (address == 0x7FF0 && !release) {
+      inside = true;
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return {std::move(page), {}};
+  };
+  Pick(kPort);
+  SwitchOn();
+  dlg->OnTimer(COrvikDlg::kTimerDownload);
+  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // Off and on again, queued before the last page's news.
+  view.QueueFileDialogAnswer((folder / "dump.txt").string());
+  view.QueueMessageBoxAnswer(IDOK);  // replace the first download's file
+  view.Input(Event(zfw::InputEvent::Kind::kClick, IDC_RECEIVE));
+  view.Input(Event(zfw::InputEvent::Kind::kClick, IDC_RECEIVE));
+  release = true;
+  WaitForTheWorker();
+
+  dlg->Loop().ProcessPending();
+
+  const auto path = DumpPath("Zentrova-24 N00123");
+  EXPECT_EQ(Control(IDC_RECEIVE).check, 1) << "the new download is on";
+  EXPECT_EQ(Timer(4), 1000u);
+  EXPECT_TRUE(dlg->m_hDumpFile);
+  Tick();
+  EXPECT_EQ(PageRequests(device->Written()).size(), 2 * 2048u);
+  EXPECT_EQ(ztest::ReadWhole(path), ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 3, ztest::FactorsFor(8, 300, 50), 24));
+  ExpectLivePollBack();
+}
+
 // ---- the window's own page mode --------------------------------------------------------------
 
 TEST_F(DownloadFixture, AReplyOnTheWindowThreadDuringADownloadIsTakenAsAPage) {
