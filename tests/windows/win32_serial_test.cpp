@@ -248,11 +248,16 @@ TEST(Win32Error, KindsAndTheSystemsText) {
       {ERROR_PATH_NOT_FOUND, "open", zv::PortErrorKind::kNotFound},
       {ERROR_ACCESS_DENIED, "open", zv::PortErrorKind::kBusy},
       {ERROR_SHARING_VIOLATION, "open", zv::PortErrorKind::kBusy},
-      {ERROR_ACCESS_DENIED, "ReadFile", zv::PortErrorKind::kPermissionDenied},
+      {ERROR_ACCESS_DENIED, "ReadFile", zv::PortErrorKind::kHangUp},
+      {ERROR_BAD_COMMAND, "ClearCommError", zv::PortErrorKind::kHangUp},
+      {ERROR_DEVICE_REMOVED, "ReadFile", zv::PortErrorKind::kHangUp},
+      {ERROR_OPERATION_ABORTED, "ReadFile", zv::PortErrorKind::kHangUp},
+      {ERROR_FILE_NOT_FOUND, "ReadFile", zv::PortErrorKind::kNotFound},
       {ERROR_NOT_SUPPORTED, "EscapeCommFunction DTR", zv::PortErrorKind::kNotSupported},
       {ERROR_INVALID_PARAMETER, "SetCommState", zv::PortErrorKind::kInvalidArgument},
       {ERROR_INVALID_HANDLE, "ReadFile", zv::PortErrorKind::kClosed},
-      {ERROR_GEN_FAILURE, "WriteFile", zv::PortErrorKind::kIo},
+      {ERROR_GEN_FAILURE, "WriteFile", zv::PortErrorKind::kHangUp},
+      {ERROR_CRC, "ReadFile", zv::PortErrorKind::kIo},
   };
   for (const Case& c : cases) {
     const zv::PortError e = zv::ErrorFromWin32(c.code, c.operation, "COM3");
