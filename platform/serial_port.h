@@ -94,9 +94,10 @@ class ISerialPort {
   // count then waiting (as QueryStatus's inQueue, 0 on failure). Running out of time is not
   // an error: ok() with waiting <= beyond says nothing more came. So "the count is unchanged
   // over one interval" is one call with beyond = the count, and "n bytes, or idle for t" is
-  // a call per arrival with beyond = the bytes so far and timeoutMs = t. A timeout of 0 only
-  // looks. A hang-up gives kHangUp at once, without waiting out the time. Reads nothing:
-  // the bytes stay for Read.
+  // a call per arrival with beyond = the bytes waiting unread and timeoutMs = t. A timeout
+  // of 0 only looks. A hang-up gives kHangUp at once, without waiting out the time. Reads
+  // nothing: the bytes stay for Read. Time is the system's monotonic clock, except on the
+  // in-process ports (scripted, loopback), which sleep on the clock they were given.
   virtual PortError WaitForInput(std::size_t beyond, uint32_t timeoutMs, uint32_t& waiting) = 0;
 };
 

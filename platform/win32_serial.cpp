@@ -333,7 +333,6 @@ PortErrorKind KindFromWin32(DWORD code, bool opening) {
       case ERROR_DEVICE_REMOVED:
       case ERROR_DEVICE_NOT_CONNECTED:
       case ERROR_DEV_NOT_EXIST:
-      case ERROR_NO_SUCH_DEVICE:
       case ERROR_GEN_FAILURE:
       case ERROR_OPERATION_ABORTED:
         return PortErrorKind::kHangUp;
