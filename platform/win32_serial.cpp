@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -198,12 +199,14 @@ class Win32SerialPort final : public ISerialPort {
 
   PortError WaitForInput(std::size_t beyond, uint32_t timeoutMs, uint32_t& waiting) override {
     waiting = 0;
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
       QueueStatus status;
       if (PortError e = QueryStatus(status); !e.ok()) return e;
-      const ULONGLONG now = GetTickCount64();
-      if (status.inQueue > beyond || now >= deadline) {
+      // Rounded up: a read that times out a little early only loops once more.
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (status.inQueue > beyond || left <= 0) {
         waiting = status.inQueue;
         return {};
       }
@@ -211,7 +214,7 @@ class Win32SerialPort final : public ISerialPort {
       COMMTIMEOUTS blocking{};
       blocking.ReadIntervalTimeout = MAXDWORD;
       blocking.ReadTotalTimeoutMultiplier = MAXDWORD;
-      blocking.ReadTotalTimeoutConstant = static_cast<DWORD>(deadline - now);
+      blocking.ReadTotalTimeoutConstant = static_cast<DWORD>(left);
       blocking.WriteTotalTimeoutConstant = kWriteStallBudgetMs;
       if (!SetCommTimeouts(handle_, &blocking)) return ErrorFromWin32(GetLastError(), "SetCommTimeouts", name_);
       uint8_t chunk[4096];

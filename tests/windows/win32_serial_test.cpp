@@ -137,6 +137,32 @@ TEST(Win32Serial, AWholeMemoryPageThoughTheDriverCountsAtMost4095) {
   EXPECT_EQ(status.inQueue, 0u);
 }
 
+TEST(Win32Serial, AWaitIsWokenByTheReplyAndRunsOutItsTimeOnSilence) {
+  NEEDS_LOGGER();
+  auto backend = zv::MakeWin32SerialBackend();
+  auto port = OpenLogger(*backend);
+  ASSERT_NE(port, nullptr);
+  zv::LineSettings current;
+  ASSERT_TRUE(port->GetSettings(current).ok());
+  ASSERT_TRUE(port->SetSettings(DeviceLine(current)).ok());
+
+  const auto t0 = std::chrono::steady_clock::now();
+  uint32_t waiting = 99;
+  ASSERT_TRUE(port->WaitForInput(0, 50, waiting).ok());
+  EXPECT_EQ(waiting, 0u) << "nothing asked, nothing comes";
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(50));
+
+  Send(*port, {0x01, 0x04, 0x00, 0x00, 0x00, 0x11, 0x30, 0x06});
+  uint32_t count = 0;
+  for (int i = 0; i < 100 && count < 39; ++i) {
+    ASSERT_TRUE(port->WaitForInput(count, 5000, waiting).ok());
+    ASSERT_GT(waiting, count) << "woken by bytes, not by the time";
+    count = waiting;
+  }
+  EXPECT_EQ(count, 39u);
+  EXPECT_EQ(ReadReply(*port, 39).size(), 39u) << "the wait reads nothing itself";
+}
+
 TEST(Win32Serial, APortAlreadyOpenInThisProgramIsBusyUntilClosed) {
   NEEDS_LOGGER();
   auto backend = zv::MakeWin32SerialBackend();
