@@ -217,7 +217,9 @@ class Win32SerialPort final : public ISerialPort {
       blocking.ReadTotalTimeoutConstant = static_cast<DWORD>(left);
       blocking.WriteTotalTimeoutConstant = kWriteStallBudgetMs;
       if (!SetCommTimeouts(handle_, &blocking)) return ErrorFromWin32(GetLastError(), "SetCommTimeouts", name_);
-      uint8_t chunk[4096];
+      // One byte asked for: Windows returns at the first byte with any size, but wine's port
+      // waits out the whole time-out for a larger read; the rest is drained by the next look.
+      uint8_t chunk[1];
       DWORD n = 0;
       const BOOL got = ReadFile(handle_, chunk, sizeof chunk, &n, nullptr);
       const DWORD readError = got ? ERROR_SUCCESS : GetLastError();
