@@ -127,6 +127,9 @@ class TimedPort final : public zv::ISerialPort {
     return port_->Write(data, size, written);
   }
   zv::PortError QueryStatus(zv::QueueStatus& status) override { return port_->QueryStatus(status); }
+  zv::PortError WaitForInput(std::size_t beyond, uint32_t timeoutMs, uint32_t& waiting) override {
+    return port_->WaitForInput(beyond, timeoutMs, waiting);
+  }
   zv::PortError Read(uint8_t* data, std::size_t size, std::size_t& read) override {
     const zv::PortError e = port_->Read(data, size, read);
     if (inPage_ && read > 0) {

@@ -27,6 +27,11 @@ namespace {
 // lines, some drivers do not count their output queue) rather than a failure.
 bool IsUnsupported(int err) { return err == ENOTTY || err == EINVAL; }
 
+// On a terminal that was open and working, these mean the device is gone: a USB adapter
+// pulled out gives ENODEV or ENXIO, or EIO once the driver has hung the terminal up; a
+// pseudo-terminal whose master closed gives EIO.
+bool IsHangUp(int err) { return err == EIO || err == ENODEV || err == ENXIO; }
+
 PortError MakeError(PortErrorKind kind, int code, std::string message) {
   PortError e;
   e.kind = kind;
@@ -61,7 +66,7 @@ class PosixSerialPort final : public ISerialPort {
   PortError GetSettings(LineSettings& settings) override {
     if (fd_ < 0) return ClosedError("tcgetattr");
     termios tio{};
-    if (::tcgetattr(fd_, &tio) != 0) return ErrorFromErrno(errno, "tcgetattr", name_);
+    if (::tcgetattr(fd_, &tio) != 0) return Failure(errno, "tcgetattr");
 
     LineSettings s;
     ReadTermios(tio, s);
@@ -74,7 +79,7 @@ class PosixSerialPort final : public ISerialPort {
       s.dtrControl = requestedDtr_;
       s.rtsControl = requestedRts_;
     } else {
-      return ErrorFromErrno(errno, "TIOCMGET", name_);
+      return Failure(errno, "TIOCMGET");
     }
     settings = s;
     return {};
@@ -84,7 +89,7 @@ class PosixSerialPort final : public ISerialPort {
     if (fd_ < 0) return ClosedError("tcsetattr");
 
     termios old{};
-    if (::tcgetattr(fd_, &old) != 0) return ErrorFromErrno(errno, "tcgetattr", name_);
+    if (::tcgetattr(fd_, &old) != 0) return Failure(errno, "tcgetattr");
     termios tio = old;
     PortError e = MakeRawTermios(settings, name_, tio);
     if (!e.ok()) return e;
@@ -92,13 +97,13 @@ class PosixSerialPort final : public ISerialPort {
       const int err = errno;
       ::tcsetattr(fd_, TCSANOW, &old);
       if (err == EINVAL) return Refused(settings);
-      return ErrorFromErrno(err, "tcsetattr", name_);
+      return Failure(err, "tcsetattr");
     }
     // tcsetattr succeeds when any part of the request was taken, and drivers quietly keep
     // values of their own (a pseudo-terminal stays at 8 bits without parity): read back,
     // and put the line back as it was when the format did not take.
     termios check{};
-    if (::tcgetattr(fd_, &check) != 0) return ErrorFromErrno(errno, "tcgetattr", name_);
+    if (::tcgetattr(fd_, &check) != 0) return Failure(errno, "tcgetattr");
     if (!SameLineFormat(tio, check)) {
       ::tcsetattr(fd_, TCSANOW, &old);
       return Refused(settings);
@@ -124,7 +129,7 @@ class PosixSerialPort final : public ISerialPort {
       }
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-        return ErrorFromErrno(errno, "write", name_);
+        return Failure(errno, "write");
       }
       // The driver's buffer is full: wait for room, but not for long.
       const auto left =
@@ -136,7 +141,7 @@ class PosixSerialPort final : public ISerialPort {
       }
       pollfd p{fd_, POLLOUT, 0};
       if (::poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR) {
-        return ErrorFromErrno(errno, "poll", name_);
+        return Failure(errno, "poll");
       }
     }
     return {};
@@ -147,7 +152,7 @@ class PosixSerialPort final : public ISerialPort {
     if (fd_ < 0) return ClosedError("FIONREAD");
     if (PortError e = Drain(); !e.ok()) return e;
     int waiting = 0;
-    if (::ioctl(fd_, FIONREAD, &waiting) != 0) return ErrorFromErrno(errno, "FIONREAD", name_);
+    if (::ioctl(fd_, FIONREAD, &waiting) != 0) return Failure(errno, "FIONREAD");
     status.inQueue = static_cast<uint32_t>(queue_.Size()) + (waiting > 0 ? static_cast<uint32_t>(waiting) : 0);
 #ifdef TIOCOUTQ
     int pendingOut = 0;
@@ -166,13 +171,50 @@ class PosixSerialPort final : public ISerialPort {
     if (read == size) return {};
     for (;;) {
       const ssize_t n = ::read(fd_, data + read, size - read);
-      if (n >= 0) {
+      if (n > 0) {
         read += static_cast<std::size_t>(n);
         return {};
       }
+      // A terminal that was hung up reads as empty, like an idle one; only poll() tells.
+      if (n == 0) return read == 0 && HasHungUp() ? HungUp("read") : PortError{};
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
-      return ErrorFromErrno(errno, "read", name_);
+      return Failure(errno, "read");
+    }
+  }
+
+  PortError WaitForInput(std::size_t beyond, uint32_t timeoutMs, uint32_t& waiting) override {
+    waiting = 0;
+    if (fd_ < 0) return ClosedError("poll");
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      QueueStatus status;
+      if (PortError e = QueryStatus(status); !e.ok()) return e;
+      if (status.inQueue > beyond) {
+        waiting = status.inQueue;
+        return {};
+      }
+      // Rounded up: poll() counts whole milliseconds, and waking early would only loop.
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) {
+        waiting = status.inQueue;
+        return {};
+      }
+      // Everything the terminal had is in queue_ now, so readiness means new bytes.
+      pollfd p{fd_, POLLIN, 0};
+      const int ready = ::poll(&p, 1, static_cast<int>(left));
+      if (ready < 0 && errno != EINTR) return Failure(errno, "poll");
+      if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        // The last bytes before the hang-up may still be readable; they are not a reply
+        // to trust, but they are counted if asked for, and the next look reports the loss.
+        if (PortError e = QueryStatus(status); !e.ok()) return e;
+        if (status.inQueue > beyond) {
+          waiting = status.inQueue;
+          return {};
+        }
+        return HungUp("poll");
+      }
     }
   }
 
@@ -189,9 +231,24 @@ class PosixSerialPort final : public ISerialPort {
       if (n == 0) return {};
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
-      return ErrorFromErrno(errno, "read", name_);
+      return Failure(errno, "read");
     }
     return {};
+  }
+
+  PortError Failure(int err, const std::string& operation) const {
+    PortError e = ErrorFromErrno(err, operation, name_);
+    if (IsHangUp(err)) e.kind = PortErrorKind::kHangUp;
+    return e;
+  }
+
+  bool HasHungUp() const {
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  }
+
+  PortError HungUp(const char* operation) const {
+    return MakeError(PortErrorKind::kHangUp, EIO, std::string(operation) + " " + name_ + ": the device hung up");
   }
 
   PortError Refused(const LineSettings& s) const {
@@ -213,7 +270,7 @@ class PosixSerialPort final : public ISerialPort {
     int bits = line;
     if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0) return {};
     if (IsUnsupported(errno)) return {};  // no modem lines here, e.g. a pseudo-terminal
-    return ErrorFromErrno(errno, on ? "TIOCMBIS" : "TIOCMBIC", name_);
+    return Failure(errno, on ? "TIOCMBIS" : "TIOCMBIC");
   }
 
   int fd_;

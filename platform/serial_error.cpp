@@ -98,6 +98,8 @@ const char* PortErrorKindName(PortErrorKind kind) {
       return "invalid-argument";
     case PortErrorKind::kClosed:
       return "closed";
+    case PortErrorKind::kHangUp:
+      return "hang-up";
     case PortErrorKind::kIo:
       return "io";
   }

@@ -21,6 +21,8 @@ enum class PortErrorKind {
   kNotSupported,      // the operation has no meaning on this port (ENOTTY on a pseudo-terminal)
   kInvalidArgument,   // EINVAL, a name that is empty or not a terminal
   kClosed,            // the port is not open
+  kHangUp,            // the device went away under the open port (unplugged, the far end closed);
+                      // the port stays unusable: close it and open the name again
   kIo,                // anything else
 };
 
@@ -87,6 +89,16 @@ class ISerialPort {
   // Reads at most size bytes that are already waiting; never blocks. read is the count
   // taken, 0 when nothing waits (not an error); bytes taken before a failure still count.
   virtual PortError Read(uint8_t* data, std::size_t size, std::size_t& read) = 0;
+  // Blocks until more than beyond received bytes wait, or timeoutMs has passed, or the port
+  // hangs up, whichever comes first; woken by the port, not by polling it. waiting is the
+  // count then waiting (as QueryStatus's inQueue, 0 on failure). Running out of time is not
+  // an error: ok() with waiting <= beyond says nothing more came. So "the count is unchanged
+  // over one interval" is one call with beyond = the count, and "n bytes, or idle for t" is
+  // a call per arrival with beyond = the bytes waiting unread and timeoutMs = t. A timeout
+  // of 0 only looks. A hang-up gives kHangUp at once, without waiting out the time. Reads
+  // nothing: the bytes stay for Read. Time is the system's monotonic clock, except on the
+  // in-process ports (scripted, loopback), which sleep on the clock they were given.
+  virtual PortError WaitForInput(std::size_t beyond, uint32_t timeoutMs, uint32_t& waiting) = 0;
 };
 
 // Opens ports by name.

@@ -14,7 +14,8 @@ std::string Win32ErrorText(unsigned long code);
 // Maps a GetLastError code to a kind and a message naming the operation and the port, in the
 // same form as ErrorFromErrno: "open COM7: Access is denied". A port another program holds
 // answers ERROR_ACCESS_DENIED or ERROR_SHARING_VIOLATION; for the open of a serial port both
-// mean busy, so busy is the kind given for them when operation is "open".
+// mean busy, so busy is the kind given for them when operation is "open". On any other
+// operation the port was open, and the errors an unplugged adapter gives are kHangUp.
 PortError ErrorFromWin32(unsigned long code, const std::string& operation, const std::string& portName);
 
 }  // namespace zv

@@ -1,11 +1,15 @@
 // The Win32 backend. The port is opened for synchronous use with read time-outs that make
 // ReadFile return at once with what is waiting, so a read never waits for data, as on the
 // termios backend; the program decides when to read from the count of bytes waiting.
+// WaitForInput blocks in ReadFile with the one time-out setting that returns as soon as a
+// byte arrives: the handle stays synchronous (no overlapped I/O to thread through every
+// call), and the wait is still woken by the driver rather than by a sleep.
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -69,6 +73,14 @@ class PortClaim {
   HANDLE handle_;
 };
 
+// Reads return at once with what is waiting; writes give up when the line is stuck.
+COMMTIMEOUTS ImmediateTimeouts() {
+  COMMTIMEOUTS timeouts{};
+  timeouts.ReadIntervalTimeout = MAXDWORD;
+  timeouts.WriteTotalTimeoutConstant = kWriteStallBudgetMs;
+  return timeouts;
+}
+
 // Errors that mean "this port has no such thing" (a virtual port without modem lines).
 bool IsUnsupported(DWORD code) { return code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION; }
 
@@ -115,6 +127,8 @@ class Win32SerialPort final : public ISerialPort {
     dcb.fParity = settings.parity != Parity::kNone;
     dcb.StopBits = static_cast<BYTE>(settings.stopBits);
     dcb.fBinary = TRUE;  // Windows has no other mode; said here for clarity
+    // A line error must not abort reads: an aborted read is how an unplugged adapter shows.
+    dcb.fAbortOnError = FALSE;
     dcb.fDtrControl = settings.dtrControl == LineControl::kEnable ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
     dcb.fRtsControl = settings.rtsControl == LineControl::kEnable ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
     if (!SetCommState(handle_, &dcb)) {
@@ -181,6 +195,40 @@ class Win32SerialPort final : public ISerialPort {
     status.inQueue = static_cast<uint32_t>(queue_.Size()) + stat.cbInQue;
     status.outQueue = stat.cbOutQue;
     return {};
+  }
+
+  PortError WaitForInput(std::size_t beyond, uint32_t timeoutMs, uint32_t& waiting) override {
+    waiting = 0;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      QueueStatus status;
+      if (PortError e = QueryStatus(status); !e.ok()) return e;
+      // Rounded up: a read that times out a little early only loops once more.
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (status.inQueue > beyond || left <= 0) {
+        waiting = status.inQueue;
+        return {};
+      }
+      // Everything the driver had is in queue_ now, so this read waits for a new byte.
+      COMMTIMEOUTS blocking{};
+      blocking.ReadIntervalTimeout = MAXDWORD;
+      blocking.ReadTotalTimeoutMultiplier = MAXDWORD;
+      blocking.ReadTotalTimeoutConstant = static_cast<DWORD>(left);
+      blocking.WriteTotalTimeoutConstant = kWriteStallBudgetMs;
+      if (!SetCommTimeouts(handle_, &blocking)) return ErrorFromWin32(GetLastError(), "SetCommTimeouts", name_);
+      // One byte asked for: Windows returns at the first byte with any size, but wine's port
+      // waits out the whole time-out for a larger read; the rest is drained by the next look.
+      uint8_t chunk[1];
+      DWORD n = 0;
+      const BOOL got = ReadFile(handle_, chunk, sizeof chunk, &n, nullptr);
+      const DWORD readError = got ? ERROR_SUCCESS : GetLastError();
+      COMMTIMEOUTS immediate = ImmediateTimeouts();
+      const BOOL restored = SetCommTimeouts(handle_, &immediate);
+      if (n > 0) queue_.Append(chunk, static_cast<std::size_t>(n));
+      if (!got) return ErrorFromWin32(readError, "ReadFile", name_);
+      if (!restored) return ErrorFromWin32(GetLastError(), "SetCommTimeouts", name_);
+    }
   }
 
   PortError Read(uint8_t* data, std::size_t size, std::size_t& read) override {
@@ -266,10 +314,7 @@ class Win32SerialBackend final : public ISerialBackend {
       return MakeError(PortErrorKind::kInvalidArgument, code,
                        "open " + name + ": not a serial port (" + Win32ErrorText(code) + ")");
     }
-    // Reads return at once with what is waiting; writes give up when the line is stuck.
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.WriteTotalTimeoutConstant = kWriteStallBudgetMs;
+    COMMTIMEOUTS timeouts = ImmediateTimeouts();
     if (!SetCommTimeouts(h, &timeouts)) {
       const DWORD code = GetLastError();
       CloseHandle(h);
@@ -284,6 +329,22 @@ class Win32SerialBackend final : public ISerialBackend {
 };
 
 PortErrorKind KindFromWin32(DWORD code, bool opening) {
+  // On a handle that was open and working, these are how the driver says the adapter went:
+  // usbser and most vendor drivers fail every call with one of them once it is pulled out.
+  if (!opening) {
+    switch (code) {
+      case ERROR_ACCESS_DENIED:
+      case ERROR_BAD_COMMAND:
+      case ERROR_DEVICE_REMOVED:
+      case ERROR_DEVICE_NOT_CONNECTED:
+      case ERROR_DEV_NOT_EXIST:
+      case ERROR_GEN_FAILURE:
+      case ERROR_OPERATION_ABORTED:
+        return PortErrorKind::kHangUp;
+      default:
+        break;
+    }
+  }
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:

@@ -15,6 +15,7 @@ PortError Error(PortErrorKind kind, std::string message) { return MakePortError(
 struct Line {
   std::mutex mu;  // guards everything below
   std::unique_ptr<IClock> ownClock;
+  IClock& clock;  // the one the device runs on
   SimDevice device;
   RequestFramer framer;
   InputQueue rx;  // reply bytes not yet read
@@ -23,7 +24,10 @@ struct Line {
   bool vanished = false;  // the logger closed its end for good
 
   Line(DeviceOptions options, IClock* clock)
-      : ownClock(clock ? nullptr : std::make_unique<SteadyClock>()), device(options, clock ? *clock : *ownClock) {}
+      : ownClock(clock ? nullptr : std::make_unique<SteadyClock>()),
+        clock(clock ? *clock : *ownClock),
+        device(options, this->clock) {}
+  IClock& Clock() { return clock; }
 };
 
 class LoopbackPort final : public ISerialPort {
@@ -82,9 +86,28 @@ class LoopbackPort final : public ISerialPort {
     return {};
   }
 
+  // A reply is complete the moment its request is written, and nothing else comes unasked:
+  // with too few bytes waiting, nothing more can come in this wait, so it sleeps out its time.
+  PortError WaitForInput(std::size_t beyond, uint32_t timeoutMs, uint32_t& waiting) override {
+    waiting = 0;
+    IClock* clock = nullptr;
+    {
+      std::lock_guard lock(line_->mu);
+      if (line_->vanished) return Gone("poll");
+      waiting = static_cast<uint32_t>(line_->rx.Size());
+      if (waiting > beyond || timeoutMs == 0) return {};
+      clock = &line_->Clock();
+    }
+    clock->Sleep(timeoutMs);
+    std::lock_guard lock(line_->mu);
+    if (line_->vanished) return Gone("poll");
+    waiting = static_cast<uint32_t>(line_->rx.Size());
+    return {};
+  }
+
  private:
   PortError Gone(const char* operation) const {
-    return Error(PortErrorKind::kIo, std::string(operation) + " " + name_ + ": the simulated logger has gone");
+    return Error(PortErrorKind::kHangUp, std::string(operation) + " " + name_ + ": the simulated logger has gone");
   }
 
   std::shared_ptr<Line> line_;

@@ -415,8 +415,105 @@ TEST_F(PosixSerialTest, WriteAfterTheDeviceHungUpReportsAnError) {
   std::size_t written = 99;
   const PortError error = port->Write(frame.data(), frame.size(), written);
   EXPECT_EQ(written, 0u);
-  EXPECT_FALSE(error.ok());
+  EXPECT_EQ(error.kind, PortErrorKind::kHangUp) << error.message;
   EXPECT_NE(error.message.find(pty_.slaveName()), std::string::npos) << error.message;
+}
+
+// How long a wait that should be woken by the port may run: far beyond any wake-up, so that
+// returning before it shows the wait was woken and not timed out.
+constexpr uint32_t kWaitMs = 5000;
+
+uint32_t WaitOk(ISerialPort& port, std::size_t beyond, uint32_t timeoutMs) {
+  uint32_t waiting = 0;
+  const PortError e = port.WaitForInput(beyond, timeoutMs, waiting);
+  EXPECT_TRUE(e.ok()) << e.message;
+  return waiting;
+}
+
+TEST_F(PosixSerialTest, WaitIsWokenByBytesFromTheDevice) {
+  auto port = OpenRaw();
+  ASSERT_TRUE(port);
+  const Bytes first = AwkwardBytes(6);
+  const Bytes more = AwkwardBytes(5000);  // past the terminal's own count limit
+  // The device answers while the program is already waiting; the pause only makes sure it is.
+  std::thread device([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    pty_.Send(first);
+  });
+  const auto t0 = std::chrono::steady_clock::now();
+  const uint32_t woken = WaitOk(*port, 0, kWaitMs);
+  device.join();
+  EXPECT_GT(woken, 0u);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kWaitMs)) << "woken, not timed out";
+
+  // Bytes already there do not wake a wait beyond them; the next ones do.
+  const uint32_t settled = static_cast<uint32_t>(WaitForInQueue(*port, first.size()).inQueue);
+  ASSERT_EQ(settled, first.size());
+  std::thread later([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    pty_.Send(more);
+  });
+  uint32_t waiting = settled;
+  while (waiting < first.size() + more.size()) {
+    const uint32_t now = WaitOk(*port, waiting, kWaitMs);
+    if (now <= waiting) break;
+    waiting = now;
+  }
+  later.join();
+  EXPECT_EQ(waiting, first.size() + more.size());
+  Bytes all(waiting);
+  EXPECT_EQ(ReadOk(*port, all.data(), all.size()), all.size());
+  Bytes expected = first;
+  expected.insert(expected.end(), more.begin(), more.end());
+  EXPECT_EQ(all, expected) << "the wait reads nothing itself";
+}
+
+TEST_F(PosixSerialTest, WaitOnASilentPortRunsOutItsTime) {
+  auto port = OpenRaw();
+  ASSERT_TRUE(port);
+  for (const uint32_t timeoutMs : {0u, 30u}) {
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(WaitOk(*port, 0, timeoutMs), 0u);
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(timeoutMs));
+  }
+  pty_.Send(AwkwardBytes(3));
+  WaitForInQueue(*port, 3);
+  EXPECT_EQ(WaitOk(*port, 3, 30), 3u) << "no more than the bytes already there";
+}
+
+TEST_F(PosixSerialTest, TheDeviceHangingUpIsReportedAsSuch) {
+  // Closed before the wait, and while the wait is blocked.
+  for (const bool during : {false, true}) {
+    SCOPED_TRACE(during ? "during the wait" : "before the wait");
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    std::unique_ptr<ISerialPort> port;
+    ASSERT_TRUE(backend_->Open(pty.slaveName(), port).ok());
+    ASSERT_TRUE(port->SetSettings(Line921600()).ok());
+    std::thread device;
+    if (during) {
+      device = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        pty.CloseMaster();
+      });
+    } else {
+      pty.CloseMaster();
+    }
+    const auto t0 = std::chrono::steady_clock::now();
+    uint32_t waiting = 99;
+    const PortError e = port->WaitForInput(0, kWaitMs, waiting);
+    if (device.joinable()) device.join();
+    EXPECT_EQ(e.kind, PortErrorKind::kHangUp) << e.message;
+    EXPECT_EQ(waiting, 0u);
+    EXPECT_NE(e.message.find(pty.slaveName()), std::string::npos) << e.message;
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kWaitMs)) << "at once";
+
+    QueueStatus status;
+    EXPECT_EQ(port->QueryStatus(status).kind, PortErrorKind::kHangUp);
+    uint8_t buffer[16];
+    std::size_t n = 0;
+    EXPECT_EQ(port->Read(buffer, sizeof buffer, n).kind, PortErrorKind::kHangUp);
+  }
 }
 
 TEST_F(PosixSerialTest, SecondOpenIsBusyUntilTheFirstCloses) {

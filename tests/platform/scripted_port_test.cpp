@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/clock.h"
 #include "platform/scripted_port.h"
 
 namespace zv {
@@ -331,6 +332,183 @@ TEST_F(ScriptedPortTest, ExchangesFromAWorkerThreadWhileTheTestWatches) {
   EXPECT_EQ(good.load(), kExchanges);
   EXPECT_EQ(device_->Written().size(), static_cast<std::size_t>(kExchanges));
   EXPECT_EQ(device_->OpenCount(), kExchanges);
+}
+
+// The waits of the program expressed on WaitForInput, in virtual time: the scripted port
+// sleeps on the test's clock, so every end time below is exact.
+class ScriptedWaitTest : public ::testing::Test {
+ protected:
+  // A reply in the manner of the request/reply exchange: the first byte within silentMs, then
+  // the count unchanged over one interval ends it.
+  struct Outcome {
+    PortErrorKind kind = PortErrorKind::kNone;
+    std::size_t bytes = 0;  // waiting at the end (reply) or read (page)
+    uint32_t endMs = 0;     // virtual time from the write to the end of the wait
+  };
+
+  static constexpr uint32_t kIntervalMs = 5;
+  static constexpr uint32_t kSilentMs = 100;
+  static constexpr uint32_t kIdleMs = 1000;
+  static constexpr std::size_t kPage = 4096;
+
+  void SetUp() override { device_ = backend_.AddDevice("COM3"); }
+
+  std::unique_ptr<ISerialPort> Start(ScriptedReply reply) {
+    std::unique_ptr<ISerialPort> port;
+    EXPECT_TRUE(backend_.Open("COM3", port).ok());
+    if (!port) return port;
+    device_->QueueReply(std::move(reply));
+    std::size_t written = 0;
+    const uint8_t request[] = {0x01, 0x04};
+    EXPECT_TRUE(port->Write(request, sizeof request, written).ok());
+    start_ = clock_.TickCount();
+    return port;
+  }
+
+  Outcome ReplyWait(ISerialPort& port) {
+    uint32_t count = 0;
+    PortError e = port.WaitForInput(0, kSilentMs, count);
+    while (e.ok() && count > 0) {
+      uint32_t now = 0;
+      e = port.WaitForInput(count, kIntervalMs, now);
+      if (now == count) break;
+      count = now;
+    }
+    return {e.kind, count, clock_.TickCount() - start_};
+  }
+
+  // A page in the manner of the download: read as it comes, done at its size, given up after
+  // the idle limit without a byte.
+  Outcome PageWait(ISerialPort& port) {
+    std::vector<uint8_t> page(kPage);
+    std::size_t have = 0;
+    PortError e;
+    while (have < kPage) {
+      uint32_t waiting = 0;
+      e = port.WaitForInput(0, kIdleMs, waiting);
+      if (!e.ok() || waiting == 0) break;
+      std::size_t got = 0;
+      e = port.Read(page.data() + have, std::min<std::size_t>(waiting, kPage - have), got);
+      if (!e.ok()) break;
+      have += got;
+    }
+    return {e.kind, have, clock_.TickCount() - start_};
+  }
+
+  VirtualClock clock_;
+  ScriptedSerialBackend backend_{&clock_};
+  std::shared_ptr<ScriptedDevice> device_;
+  uint32_t start_ = 0;
+};
+
+struct WaitCase {
+  const char* what;
+  ScriptedReply reply;
+  std::size_t bytes;
+  uint32_t endMs;
+};
+
+TEST_F(ScriptedWaitTest, ReplyEndsOnceTheCountHoldsForOneInterval) {
+  const WaitCase cases[] = {
+      {"in pieces", {Sequence(39, 0), {}, {{2, 10}, {7, 25}, {9, 39}}}, 39, 9 + kIntervalMs},
+      {"a pause of exactly one interval", {Sequence(39, 0), {}, {{2, 10}, {2 + kIntervalMs, 39}}}, 39,
+       2 + 2 * kIntervalMs},
+      {"a pause longer than an interval cuts it", {Sequence(39, 0), {}, {{2, 10}, {3 + kIntervalMs, 39}}}, 10,
+       2 + kIntervalMs},
+      {"paced by polls: each look brings the next piece", {Sequence(39, 0), {10, 25, 39}, {}}, 39, kIntervalMs},
+      {"silent port", {{}, {}, {}}, 0, kSilentMs},
+      {"first byte on the last millisecond", {Sequence(3, 0), {}, {{kSilentMs, 3}}}, 3, kSilentMs + kIntervalMs},
+  };
+  for (const WaitCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto port = Start(c.reply);
+    ASSERT_TRUE(port);
+    const Outcome got = ReplyWait(*port);
+    EXPECT_EQ(got.kind, PortErrorKind::kNone);
+    EXPECT_EQ(got.bytes, c.bytes);
+    EXPECT_EQ(got.endMs, c.endMs);
+  }
+}
+
+TEST_F(ScriptedWaitTest, PageEndsAtItsSizeOrAfterTheIdleLimit) {
+  const WaitCase cases[] = {
+      {"whole at once", {Sequence(kPage, 0), {}, {{1, kPage}}}, kPage, 1},
+      {"tail late by 16 ms", {Sequence(kPage, 0), {}, {{2, 2048}, {4, 4000}, {20, kPage}}}, kPage, 20},
+      {"tail later than the idle limit", {Sequence(kPage, 0), {}, {{2, 4000}, {3 + kIdleMs, kPage}}}, 4000,
+       2 + kIdleMs},
+      {"silent port", {{}, {}, {}}, 0, kIdleMs},
+  };
+  for (const WaitCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto port = Start(c.reply);
+    ASSERT_TRUE(port);
+    const Outcome got = PageWait(*port);
+    EXPECT_EQ(got.kind, PortErrorKind::kNone);
+    EXPECT_EQ(got.bytes, c.bytes);
+    EXPECT_EQ(got.endMs, c.endMs);
+  }
+}
+
+TEST_F(ScriptedWaitTest, WaitingBeyondACountIgnoresTheBytesAlreadyThere) {
+  auto port = Start({Sequence(20, 0), {}, {{0, 8}, {30, 20}}});
+  ASSERT_TRUE(port);
+  uint32_t waiting = 0;
+  ASSERT_TRUE(port->WaitForInput(7, 50, waiting).ok());
+  EXPECT_EQ(waiting, 8u) << "already more than 7: no time spent";
+  EXPECT_EQ(clock_.TickCount() - start_, 0u);
+  ASSERT_TRUE(port->WaitForInput(8, 50, waiting).ok());
+  EXPECT_EQ(waiting, 20u);
+  EXPECT_EQ(clock_.TickCount() - start_, 30u);
+  ASSERT_TRUE(port->WaitForInput(20, 0, waiting).ok());
+  EXPECT_EQ(waiting, 20u) << "a zero timeout only looks";
+  EXPECT_EQ(clock_.TickCount() - start_, 30u);
+}
+
+TEST_F(ScriptedWaitTest, AHangUpEndsTheWaitWhenItHappens) {
+  for (const uint32_t afterMs : {0u, 30u}) {
+    SCOPED_TRACE(afterMs);
+    device_->PlugIn();
+    auto port = Start({Sequence(4, 0), {}, {{500, 4}}});
+    ASSERT_TRUE(port);
+    device_->HangUp(afterMs);
+    uint32_t waiting = 99;
+    const PortError e = port->WaitForInput(0, 2000, waiting);
+    EXPECT_EQ(e.kind, PortErrorKind::kHangUp) << e.message;
+    EXPECT_EQ(waiting, 0u);
+    EXPECT_EQ(clock_.TickCount() - start_, afterMs);
+    EXPECT_NE(e.message.find("COM3"), std::string::npos) << e.message;
+  }
+}
+
+TEST_F(ScriptedWaitTest, AHungUpPortStaysDeadAndTheNameComesBackOnPlugIn) {
+  auto old = Start({Sequence(4, 0), {}, {}});
+  ASSERT_TRUE(old);
+  device_->HangUp();
+
+  QueueStatus status;
+  EXPECT_EQ(old->QueryStatus(status).kind, PortErrorKind::kHangUp);
+  uint8_t buffer[8];
+  std::size_t n = 99;
+  EXPECT_EQ(old->Read(buffer, sizeof buffer, n).kind, PortErrorKind::kHangUp);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(old->Write(buffer, 2, n).kind, PortErrorKind::kHangUp);
+  EXPECT_EQ(n, 0u);
+  LineSettings settings;
+  EXPECT_EQ(old->GetSettings(settings).kind, PortErrorKind::kHangUp);
+  EXPECT_EQ(old->SetSettings(settings).kind, PortErrorKind::kHangUp);
+  EXPECT_EQ(device_->Written().size(), 1u) << "nothing reaches a device that is gone";
+
+  std::unique_ptr<ISerialPort> again;
+  EXPECT_EQ(backend_.Open("COM3", again).kind, PortErrorKind::kNotFound);
+  EXPECT_FALSE(again);
+
+  device_->PlugIn();
+  ASSERT_TRUE(backend_.Open("COM3", again).ok()) << "the old handle does not hold the port";
+  EXPECT_EQ(old->QueryStatus(status).kind, PortErrorKind::kHangUp) << "the old handle stays dead";
+  old.reset();
+  EXPECT_TRUE(device_->IsOpen()) << "closing the dead handle leaves the new open alone";
+  ASSERT_TRUE(again->QueryStatus(status).ok());
+  EXPECT_EQ(status.inQueue, 0u) << "a fresh open starts empty";
 }
 
 }  // namespace

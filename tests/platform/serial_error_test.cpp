@@ -72,6 +72,7 @@ TEST(PortErrorKindName, EveryKindHasItsOwnStableName) {
       {PortErrorKind::kNotSupported, "not-supported"},
       {PortErrorKind::kInvalidArgument, "invalid-argument"},
       {PortErrorKind::kClosed, "closed"},
+      {PortErrorKind::kHangUp, "hang-up"},
       {PortErrorKind::kIo, "io"},
   };
   std::set<std::string> seen;

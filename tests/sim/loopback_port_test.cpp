@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "link/crc16.h"
+#include "platform/clock.h"
 #include "sim/loopback_port.h"
 
 namespace {
@@ -82,6 +83,44 @@ TEST(LoopbackPort, OpensLikeAPortOfThatNameOnly) {
   zv::QueueStatus status;
   ASSERT_TRUE(second->QueryStatus(status).ok());
   EXPECT_EQ(status.inQueue, 0u);
+}
+
+TEST(LoopbackPort, AWaitSeesTheReplyAtOnceAndSleepsOutSilence) {
+  zv::VirtualClock clock;
+  auto backend = zv::sim::MakeLoopbackBackend(zv::sim::DeviceOptions{}, "SIM", &clock);
+  std::unique_ptr<zv::ISerialPort> port;
+  ASSERT_TRUE(backend->Open("SIM", port).ok());
+  const uint32_t start = clock.TickCount();
+  uint32_t waiting = 0;
+  ASSERT_TRUE(port->WaitForInput(0, 50, waiting).ok());
+  EXPECT_EQ(waiting, 0u);
+  EXPECT_EQ(clock.TickCount() - start, 50u) << "nothing asked, nothing comes";
+
+  std::size_t written = 0;
+  const Bytes& request = kExchanges[1].request;
+  ASSERT_TRUE(port->Write(request.data(), request.size(), written).ok());
+  ASSERT_TRUE(port->WaitForInput(0, 50, waiting).ok());
+  EXPECT_EQ(waiting, kExchanges[1].replyLength);
+  EXPECT_EQ(clock.TickCount() - start, 50u) << "the reply was already there";
+}
+
+TEST(LoopbackPort, ALoggerThatVanishesIsAHangUp) {
+  zv::VirtualClock clock;
+  zv::sim::DeviceOptions options;
+  options.faults.vanishAfterPages = 1;
+  auto backend = zv::sim::MakeLoopbackBackend(options, "SIM", &clock);
+  std::unique_ptr<zv::ISerialPort> port;
+  ASSERT_TRUE(backend->Open("SIM", port).ok());
+  EXPECT_EQ(Transact(*port, kExchanges[2].request).size(), 4096u);
+  std::size_t written = 0;
+  ASSERT_TRUE(port->Write(kExchanges[2].request.data(), kExchanges[2].request.size(), written).ok());
+  uint32_t waiting = 99;
+  const uint32_t start = clock.TickCount();
+  EXPECT_EQ(port->WaitForInput(0, 1000, waiting).kind, zv::PortErrorKind::kHangUp);
+  EXPECT_EQ(waiting, 0u);
+  EXPECT_EQ(clock.TickCount(), start) << "at once";
+  zv::QueueStatus status;
+  EXPECT_EQ(port->QueryStatus(status).kind, zv::PortErrorKind::kHangUp);
 }
 
 }  // namespace

@@ -137,6 +137,34 @@ TEST(Win32Serial, AWholeMemoryPageThoughTheDriverCountsAtMost4095) {
   EXPECT_EQ(status.inQueue, 0u);
 }
 
+TEST(Win32Serial, AWaitIsWokenByTheReplyAndRunsOutItsTimeOnSilence) {
+  NEEDS_LOGGER();
+  auto backend = zv::MakeWin32SerialBackend();
+  auto port = OpenLogger(*backend);
+  ASSERT_NE(port, nullptr);
+  zv::LineSettings current;
+  ASSERT_TRUE(port->GetSettings(current).ok());
+  ASSERT_TRUE(port->SetSettings(DeviceLine(current)).ok());
+
+  const auto t0 = std::chrono::steady_clock::now();
+  uint32_t waiting = 99;
+  ASSERT_TRUE(port->WaitForInput(0, 50, waiting).ok());
+  EXPECT_EQ(waiting, 0u) << "nothing asked, nothing comes";
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(50));
+
+  Send(*port, {0x01, 0x04, 0x00, 0x00, 0x00, 0x11, 0x30, 0x06});
+  const auto asked = std::chrono::steady_clock::now();
+  uint32_t count = 0;
+  for (int i = 0; i < 100 && count < 39; ++i) {
+    ASSERT_TRUE(port->WaitForInput(count, 5000, waiting).ok());
+    ASSERT_GT(waiting, count) << "woken by bytes";
+    count = waiting;
+  }
+  EXPECT_EQ(count, 39u);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(5000)) << "woken, not timed out";
+  EXPECT_EQ(ReadReply(*port, 39).size(), 39u) << "the wait reads nothing itself";
+}
+
 TEST(Win32Serial, APortAlreadyOpenInThisProgramIsBusyUntilClosed) {
   NEEDS_LOGGER();
   auto backend = zv::MakeWin32SerialBackend();
@@ -248,11 +276,16 @@ TEST(Win32Error, KindsAndTheSystemsText) {
       {ERROR_PATH_NOT_FOUND, "open", zv::PortErrorKind::kNotFound},
       {ERROR_ACCESS_DENIED, "open", zv::PortErrorKind::kBusy},
       {ERROR_SHARING_VIOLATION, "open", zv::PortErrorKind::kBusy},
-      {ERROR_ACCESS_DENIED, "ReadFile", zv::PortErrorKind::kPermissionDenied},
+      {ERROR_ACCESS_DENIED, "ReadFile", zv::PortErrorKind::kHangUp},
+      {ERROR_BAD_COMMAND, "ClearCommError", zv::PortErrorKind::kHangUp},
+      {ERROR_DEVICE_REMOVED, "ReadFile", zv::PortErrorKind::kHangUp},
+      {ERROR_OPERATION_ABORTED, "ReadFile", zv::PortErrorKind::kHangUp},
+      {ERROR_FILE_NOT_FOUND, "ReadFile", zv::PortErrorKind::kNotFound},
       {ERROR_NOT_SUPPORTED, "EscapeCommFunction DTR", zv::PortErrorKind::kNotSupported},
       {ERROR_INVALID_PARAMETER, "SetCommState", zv::PortErrorKind::kInvalidArgument},
       {ERROR_INVALID_HANDLE, "ReadFile", zv::PortErrorKind::kClosed},
-      {ERROR_GEN_FAILURE, "WriteFile", zv::PortErrorKind::kIo},
+      {ERROR_GEN_FAILURE, "WriteFile", zv::PortErrorKind::kHangUp},
+      {ERROR_CRC, "ReadFile", zv::PortErrorKind::kIo},
   };
   for (const Case& c : cases) {
     const zv::PortError e = zv::ErrorFromWin32(c.code, c.operation, "COM3");
