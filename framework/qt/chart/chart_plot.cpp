@@ -76,6 +76,9 @@ ChartPlot::ChartPlot(QWidget* parent) : QCustomPlot(parent) {
   }
   legend->setVisible(true);
   axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+  // A column's min and max need no smoothing, and a frame must keep up with the wheel.
+  setNotAntialiasedElements(QCP::aePlottables | QCP::aeItems);
+  setPlottingHint(QCP::phFastPolylines, true);
   setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   axisRect()->setRangeDrag(Qt::Horizontal);
   axisRect()->setRangeZoom(Qt::Horizontal);
@@ -161,8 +164,9 @@ double ChartPlot::ViewFrom() const { return FromKey(xAxis->range().lower); }
 double ChartPlot::ViewTo() const { return FromKey(xAxis->range().upper); }
 
 void ChartPlot::SetView(double from, double to) {
-  xAxis->setRange(ToKey(from), ToKey(to));  // redecimates through rangeChanged
-  Redecimate();
+  const QCPRange was = xAxis->range();
+  xAxis->setRange(ToKey(from), ToKey(to));  // a change redecimates through rangeChanged
+  if (xAxis->range() == was) Redecimate();
 }
 
 void ChartPlot::Redecimate() {

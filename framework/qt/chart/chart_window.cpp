@@ -102,6 +102,7 @@ ChartWindow::ChartWindow(int language, QWidget* parent) : QMainWindow(parent), l
   split->addWidget(right);
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 1);
+  split->setSizes({1000, 400});
   setCentralWidget(split);
 
   QToolBar* bar = addToolBar("chart");
