@@ -91,6 +91,7 @@ ChartPlot::ChartPlot(QWidget* parent) : QCustomPlot(parent) {
 void ChartPlot::SetData(std::shared_ptr<const zan::Series> series, const zan::Report& report) {
   series_ = std::move(series);
   gapSeconds_ = report.gapSeconds > 0 ? report.gapSeconds : 60;
+  hasTime_ = report.start.has_value();
   first_ = report.start.value_or(0);
   last_ = report.end.value_or(first_ + 1);
   if (!(last_ > first_)) last_ = first_ + 1;
@@ -100,6 +101,32 @@ void ChartPlot::SetData(std::shared_ptr<const zan::Series> series, const zan::Re
   PlaceCursor(1, last_);
   ShowCounter(counterAxis_->visible() && series_->hasCounter);
   ShowAll();
+}
+
+void ChartPlot::Grow(const zan::Report& report) {
+  if (!series_) return;
+  const auto& s = series_->samples;
+  const auto newest = std::find_if(s.rbegin(), s.rend(), [](const zan::Sample& x) { return zan::IsDated(x.t); });
+  if (newest == s.rend()) return;
+  gapSeconds_ = report.gapSeconds > 0 ? report.gapSeconds : gapSeconds_;
+  MarkPhases(report);
+  if (!hasTime_) {
+    hasTime_ = true;
+    first_ = std::find_if(s.begin(), s.end(), [](const zan::Sample& x) { return zan::IsDated(x.t); })->t;
+    last_ = std::max(newest->t, first_ + 1);
+    PlaceCursor(0, first_);
+    PlaceCursor(1, first_);
+    ShowAll();
+    return;
+  }
+  const double from = ViewFrom(), to = ViewTo();
+  const bool atEnd = to >= last_ - 1e-6;
+  last_ = std::max(last_, newest->t);
+  if (atEnd) {
+    SetView(from == first_ ? first_ : last_ - (to - from), last_);
+  } else {
+    Redecimate();
+  }
 }
 
 void ChartPlot::MarkPhases(const zan::Report& report) {

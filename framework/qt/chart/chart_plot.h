@@ -28,6 +28,9 @@ class ChartPlot : public QCustomPlot {
 
   // The series is shared with whoever read it, and not changed while it is shown.
   void SetData(std::shared_ptr<const zan::Series> series, const zan::Report& report);
+  // The series has grown at its end (the live view): the time line reaches the newest sample,
+  // and a view that showed the end follows it. The phases and gaps shown are the report's.
+  void Grow(const zan::Report& report);
   void SetLanguage(int language);  // 0 Russian, 1 English
   void ShowPower(bool on);
   void ShowCounter(bool on);
@@ -62,6 +65,7 @@ class ChartPlot : public QCustomPlot {
   std::shared_ptr<const zan::Series> series_;
   double first_ = 0, last_ = 1;
   double gapSeconds_ = 60;
+  bool hasTime_ = false;  // first_ and last_ come from dated samples
   int language_ = 1;
   QCPGraph* voltage_ = nullptr;
   QCPGraph* current_ = nullptr;

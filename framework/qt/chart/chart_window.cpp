@@ -127,8 +127,42 @@ ChartWindow::ChartWindow(int language, QWidget* parent) : QMainWindow(parent), l
   export_->setEnabled(false);
   whole_->setEnabled(false);
   counter_->setEnabled(false);
+  liveTimer_ = new QTimer(this);
+  liveTimer_->setInterval(1000);
+  connect(liveTimer_, &QTimer::timeout, this, [this] { TakeLive(); });
   resize(1400, 800);
   Captions();
+}
+
+void ChartWindow::ShowLive(std::shared_ptr<LiveFeed> feed, const QString& device) {
+  feed_ = std::move(feed);
+  device_ = device;
+  path_.clear();
+  live_ = std::make_shared<zan::Series>();
+  live_->device = device.toStdString();
+  live_->hasPower = true;
+  live_->hasCounter = true;
+  series_ = live_;
+  report_ = zan::Report{};
+  plot_->SetData(series_, report_);
+  counter_->setEnabled(true);
+  export_->setEnabled(true);
+  whole_->setEnabled(true);
+  FillTable();
+  Captions();
+  liveTimer_->start();
+}
+
+void ChartWindow::TakeLive() {
+  if (!feed_ || !live_ || feed_->MoveInto(*live_) == 0) return;
+  // The report goes over every reading: worked out anew only now and then, not every second.
+  if (report_.phases.empty() || ++ticksSinceReport_ >= 30) {
+    ticksSinceReport_ = 0;
+    report_ = zan::Analyse(*live_);
+    FillTable();
+  }
+  plot_->Grow(report_);
+  ShowFigures();
 }
 
 bool ChartWindow::OpenFile(const QString& path, QString& error) {
@@ -138,6 +172,9 @@ bool ChartWindow::OpenFile(const QString& path, QString& error) {
     error = path + ": " + QString::fromStdString(why);
     return false;
   }
+  liveTimer_->stop();
+  feed_.reset();
+  live_.reset();
   report_ = zan::Analyse(*series);
   report_.file = path.toStdString();
   series_ = std::move(series);
@@ -162,7 +199,11 @@ void ChartWindow::SetLanguage(int language) {
 }
 
 void ChartWindow::Captions() {
-  setWindowTitle(path_.isEmpty() ? QString("Zentrova") : QFileInfo(path_).fileName() + " — Zentrova");
+  if (!path_.isEmpty()) {
+    setWindowTitle(QFileInfo(path_).fileName() + " — Zentrova");
+  } else {
+    setWindowTitle(device_.isEmpty() ? QString("Zentrova") : "Zentrova — " + device_);
+  }
   open_->setText(T(kOpen, language_));
   export_->setText(T(kExport, language_));
   whole_->setText(T(kWhole, language_));

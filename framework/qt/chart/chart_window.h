@@ -7,11 +7,13 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QTableWidget>
+#include <QTimer>
 #include <memory>
 
 #include "analysis/report.h"
 #include "analysis/series.h"
 #include "framework/qt/chart/chart_plot.h"
+#include "framework/qt/chart/live_feed.h"
 
 namespace zch {
 
@@ -22,6 +24,10 @@ class ChartWindow : public QMainWindow {
   // Reads and works out the file and shows it whole; false with the reason in error, the
   // window then keeps what it showed.
   bool OpenFile(const QString& path, QString& error);
+  // The live readings from now on, as they come through feed; the title names the logger.
+  void ShowLive(std::shared_ptr<LiveFeed> feed, const QString& device);
+  // Takes what the feed brought (the window's timer does so every second).
+  void TakeLive();
   // By the suffix: .png, .svg, .pdf of the chart as shown, .csv of the samples in view.
   bool Export(const QString& path, QString& error);
   void SetLanguage(int language);  // 0 Russian, 1 English
@@ -52,6 +58,12 @@ class ChartWindow : public QMainWindow {
   int language_;
   QString path_;
   std::shared_ptr<const zan::Series> series_;
+  // The live view: the series grows on this (the GUI) thread only, between frames.
+  std::shared_ptr<LiveFeed> feed_;
+  std::shared_ptr<zan::Series> live_;
+  QString device_;
+  QTimer* liveTimer_;
+  int ticksSinceReport_ = 0;
   zan::Report report_;
   ChartPlot* plot_;
   QTableWidget* table_;
