@@ -22,6 +22,13 @@ bool ParseAppOptions(const std::vector<std::string>& args, AppOptions& options, 
         return false;
       }
       options.ports.push_back(a.substr(7));
+    } else if (a == "--view" || a.rfind("--view=", 0) == 0) {
+      const bool joined = a.size() > 6;
+      if (joined ? a.size() == 7 : i + 1 >= args.size() || args[i + 1].empty()) {
+        error = "--view needs a file name";
+        return false;
+      }
+      options.view = joined ? a.substr(7) : args[++i];
     } else if (a.rfind("--", 0) == 0) {
       error = "unknown option " + a;
       return false;
@@ -33,7 +40,7 @@ bool ParseAppOptions(const std::vector<std::string>& args, AppOptions& options, 
 }
 
 std::string AppUsageText() {
-  return "Usage: zentrova [--port NAME]... [--list-ports] [--help]\n"
+  return "Usage: zentrova [--port NAME]... [--list-ports] [--view FILE] [--help]\n"
          "\n"
          "Zentrova, the desktop companion of the battery data logger.\n"
          "\n"
@@ -42,6 +49,8 @@ std::string AppUsageText() {
          "                 names follow the machine's ports in the port list, as given.\n"
          "                 May be repeated.\n"
          "  --list-ports   print the ports the port list would show, one a line, and exit\n"
+         "  --view FILE    open the chart window on a recording or memory dump file, with its\n"
+         "                 battery test report, instead of the main window\n"
          "  -h, --help     print this help and exit\n"
          "\n"
          "The port list holds the serial devices the kernel lists in /sys/class/tty (USB serial,\n"

@@ -14,6 +14,7 @@
 #include "dialog/port_list.h"
 #include "dialog/resource.h"
 #include "framework/environment.h"
+#include "framework/qt/chart/chart_window.h"
 #include "framework/qt/qt_view.h"
 #include "framework/winapp.h"
 #include "platform/clock.h"
@@ -28,6 +29,20 @@ int PrintPorts(const PortAccess& access) {
   if (!listing.tableRead) std::fprintf(stderr, "zentrova: %s\n", listing.why.c_str());
   for (const std::string& name : listing.names) std::printf("%s\n", name.c_str());
   return listing.tableRead ? 0 : 1;
+}
+
+// The chart window alone: no logger, no window thread.
+int ViewFile(QApplication& qapp, const std::string& file) {
+  zch::ChartWindow window;
+  window.setWindowIcon(ZentrovaIcon());
+  QString error;
+  if (!window.OpenFile(QString::fromStdString(file), error)) {
+    std::fprintf(stderr, "zentrova: %s\n", error.toStdString().c_str());
+    return 1;
+  }
+  window.show();
+  QApplication::setQuitOnLastWindowClosed(true);
+  return qapp.exec();
 }
 
 }  // namespace
@@ -52,6 +67,7 @@ int main(int argc, char** argv) {
   int qtArgc = static_cast<int>(qtArgs.size());
   qtArgs.push_back(nullptr);
   QApplication qapp(qtArgc, qtArgs.data());
+  if (!options.view.empty()) return ViewFile(qapp, options.view);
   QApplication::setQuitOnLastWindowClosed(false);
   // Lets a Wayland desktop find the window's desktop entry, and with it the name and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(ZENTROVA_APP_ID));

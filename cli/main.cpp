@@ -7,6 +7,10 @@
 #include "cli/options.h"
 #include "cli/session.h"
 #include "framework/winapp.h"
+#if defined(ZENTROVA_CLI_PLOT)
+#include "cli/plot.h"
+#include "framework/qt/chart/plot_file.h"
+#endif
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -21,6 +25,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   zcli::CatchInterrupts();
+#if defined(ZENTROVA_CLI_PLOT)
+  zcli::SetPlotter(&zch::PlotToFile);
+#endif
 
   CWinApp app("zentrova-cli");
   int status = 0;

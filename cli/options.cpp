@@ -70,7 +70,7 @@ bool Takes(Command c, const std::string& option) {
     case Command::kConvert:
       return option == "-o" || option == "--output";
     case Command::kReport:
-      return option == "--threshold" || option == "--min-phase" || option == "--gap";
+      return option == "--threshold" || option == "--min-phase" || option == "--gap" || option == "--plot";
     default:
       return false;
   }
@@ -124,6 +124,11 @@ bool TakeValue(Options& o, const std::string& option, const std::string& value, 
     double s = 0;
     if (!WholeReal(value, s) || s <= 0) return bad("a number of seconds above 0");
     o.gap = s;
+  } else if (option == "--plot") {
+    const auto dot = value.rfind('.');
+    const std::string suffix = dot == std::string::npos ? "" : value.substr(dot);
+    if (suffix != ".png" && suffix != ".svg" && suffix != ".pdf") return bad("a .png, .svg or .pdf file");
+    o.plot = value;
   }
   return true;
 }
@@ -132,7 +137,7 @@ bool NeedsValue(const std::string& option) {
   return option == "--lang" || option == "--count" || option == "--seconds" || option == "--poll" ||
          option == "--period" || option == "--event" || option == "--shunt-mv" || option == "--shunt-a" ||
          option == "--retries" || option == "-o" || option == "--output" || option == "--threshold" ||
-         option == "--min-phase" || option == "--gap";
+         option == "--min-phase" || option == "--gap" || option == "--plot";
 }
 
 }  // namespace
@@ -282,7 +287,7 @@ std::string UsageText(Command command) {
              "tells how many rows have one. An output that is FILE itself, under any name, is\n"
              "refused (status 2). A write that fails ends it with status 1 and the reason.\n" + common;
     case Command::kReport:
-      return "Usage: zentrova-cli report FILE [--json] [--threshold A] [--min-phase S] [--gap S]\n\n"
+      return "Usage: zentrova-cli report FILE [--json] [--plot OUT] [--threshold A] [--min-phase S] [--gap S]\n\n"
              "Works out a recording or memory dump file as a battery test: its charges, discharges\n"
              "and rests (ampere-hours, watt-hours, duration, voltages), the gaps where the logger\n"
              "was off, the internal resistance at each step of the current, and the totals with\n"
@@ -290,7 +295,10 @@ std::string UsageText(Command command) {
              "below minus A discharges; a phase shorter than S seconds (default 60) joins the one\n"
              "before it; a step between samples longer than --gap seconds (default the larger of\n"
              "60 and ten times the usual step) is a gap, across which nothing is counted.\n"
-             "--json prints one JSON object instead of the table.\n" + common;
+             "--json prints one JSON object instead of the table. --plot also draws the whole file\n"
+             "(voltage and current over time, the phases shaded, the gaps hatched) into OUT, a\n"
+             ".png of 1600 x 900 pixels, an .svg or a .pdf, without a display. The Windows build\n"
+             "has no charts: there --plot is refused.\n" + common;
     default:
       return "Usage: zentrova-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
              "\n"

@@ -37,6 +37,7 @@ struct Options {
   std::optional<double> threshold;
   std::optional<double> minPhase;
   std::optional<double> gap;
+  std::string plot;  // --plot: the chart's image file; empty: none
 };
 
 // Reads the arguments after the program's name. False with a one-line reason for anything

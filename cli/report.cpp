@@ -6,11 +6,14 @@
 #include "analysis/report.h"
 #include "analysis/report_json.h"
 #include "analysis/series.h"
+#include "cli/plot.h"
 #include "framework/numfmt.h"
 
 namespace zcli {
 
 namespace {
+
+Plotter thePlotter = nullptr;  // set once at start, before any report
 
 struct Words {
   const char* ru;
@@ -188,7 +191,14 @@ class TextReport {
 
 }  // namespace
 
+void SetPlotter(Plotter plotter) { thePlotter = plotter; }
+Plotter GetPlotter() { return thePlotter; }
+
 int RunReport(const Options& options, std::ostream& out, std::ostream& err) {
+  if (!options.plot.empty() && !thePlotter) {
+    err << "zentrova-cli: --plot is not available in this build: charts need Qt, which the Windows build has not\n";
+    return 2;
+  }
   zan::Series series;
   std::string why;
   if (!zan::ReadSeriesFile(options.file, series, why)) {
@@ -205,6 +215,12 @@ int RunReport(const Options& options, std::ostream& out, std::ostream& err) {
     out << zan::ReportJson(report) << "\n";
   } else {
     TextReport(report, options.language).Print(out);
+  }
+  if (!options.plot.empty()) {
+    if (!thePlotter(series, report, options.language, options.plot, why)) {
+      err << "zentrova-cli: " << why << "\n";
+      return 1;
+    }
   }
   return 0;
 }

@@ -17,10 +17,11 @@ case "$mode" in
   thread)
     build="$root/build-tsan"
     # The tests whose code runs on more than one thread: the window thread beside Qt or a
-    # test, the memory download worker, the simulated logger's server thread, pseudo-terminal peers.
+    # test, the memory download worker, the simulated logger's server thread, pseudo-terminal peers,
+    # the live readings handed to the chart.
     tests=(app_tests framework_tests platform_serial_tests sim_pty_tests memory_tests e2e_link_tests e2e_window_tests
            e2e_download_tests e2e_recording_tests
-           cli_tests cli_process_tests zentrova_qt_tests zentrova_main_window_qt_tests)
+           cli_tests cli_process_tests zentrova_qt_tests zentrova_main_window_qt_tests chart_live_feed_tests)
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTROVA_SANITIZE=thread >/dev/null
     cmake --build "$build" -j "$(nproc)" --target "${tests[@]}"
     for t in "${tests[@]}"; do

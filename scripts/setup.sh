@@ -10,6 +10,8 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
+  # the chart: its plotting library and the SVG export
+  libqcustomplot-dev qt6-svg-dev
   libgtest-dev libgmock-dev
   xvfb xauth locales mbpoll fonts-dejavu-core
   # scripts/fuzz.sh: clang and its libFuzzer and sanitizer runtimes

@@ -18,6 +18,7 @@ struct Case {
   bool help;
   bool listPorts;
   std::string error;
+  std::string view = "";
 };
 
 TEST(AppOptions, ReadsItsOwnAndLeavesTheRestForQt) {
@@ -34,6 +35,11 @@ TEST(AppOptions, ReadsItsOwnAndLeavesTheRestForQt) {
       {{"zentrova", "--port"}, false, {}, {}, false, false, "--port needs a port name"},
       {{"zentrova", "--port="}, false, {}, {}, false, false, "--port needs a port name"},
       {{"zentrova", "--ports", "x"}, false, {}, {}, false, false, "unknown option --ports"},
+      {{"zentrova", "--view", "mem ( N1 ).txt"}, true, {}, {"zentrova"}, false, false, "", "mem ( N1 ).txt"},
+      {{"zentrova", "--view=a.txt", "-platform", "offscreen"}, true, {}, {"zentrova", "-platform", "offscreen"}, false,
+       false, "", "a.txt"},
+      {{"zentrova", "--view"}, false, {}, {}, false, false, "--view needs a file name"},
+      {{"zentrova", "--view="}, false, {}, {}, false, false, "--view needs a file name"},
   };
   for (const Case& c : cases) {
     AppOptions options;
@@ -49,12 +55,13 @@ TEST(AppOptions, ReadsItsOwnAndLeavesTheRestForQt) {
     EXPECT_EQ(options.rest, c.rest);
     EXPECT_EQ(options.help, c.help);
     EXPECT_EQ(options.listPorts, c.listPorts);
+    EXPECT_EQ(options.view, c.view);
   }
 }
 
 TEST(AppOptions, HelpNamesEveryOption) {
   const std::string help = AppUsageText();
-  for (const char* option : {"--port NAME", "--list-ports", "--help", "dialout"}) {
+  for (const char* option : {"--port NAME", "--list-ports", "--view FILE", "--help", "dialout"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+#if defined(ZENTROVA_CLI_PLOTS)
+#include <QImage>
+#include <set>
+#endif
+
 #include "dialog/orvik_dlg.h"
 #include "dialog/resource.h"
 #include "platform/clock.h"
@@ -418,6 +423,46 @@ TEST_F(CliAgainstLogger, ConvertFailsWhenItsOutputCannotBeWritten) {
   EXPECT_NE(closed.err.find("zentrova-cli: standard output: cannot be written: Broken pipe\n"), std::string::npos)
       << closed.err;
 }
+
+#if defined(ZENTROVA_CLI_PLOTS)
+TEST_F(CliAgainstLogger, ReportPlotsTheWholeFileWithoutADisplay) {
+  zv::sim::ServerOptions o = SteadyLogger();
+  o.device.frozen.reset();  // a battery that moves, so the chart has curves to draw
+  Start(o);
+  ASSERT_EQ(Cli({"download", server->PortName(), (dir / "mem.txt").string()}).status, 0);
+  // No display named: the program picks the off-screen one itself.
+  ::unsetenv("QT_QPA_PLATFORM");
+  ::unsetenv("DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  const fs::path png = dir / "chart.png";
+  const auto ran = Cli({"report", Made("mem").string(), "--plot", png.string()});
+  ASSERT_EQ(ran.status, 0) << ran.err;
+  EXPECT_NE(ran.out.find("Totals"), std::string::npos) << ran.out;
+  QImage image;
+  ASSERT_TRUE(image.load(QString::fromStdString(png.string()), "PNG"));
+  EXPECT_EQ(image.width(), 1600);
+  EXPECT_EQ(image.height(), 900);
+  std::set<QRgb> colours;
+  for (int y = 0; y < image.height(); y += 3) {
+    for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+  }
+  EXPECT_GT(colours.size(), 3u) << "a blank chart";
+
+  const struct {
+    const char* name;
+    std::string starts;
+  } others[] = {{"chart.svg", "<?xml"}, {"chart.pdf", "%PDF-"}};
+  for (const auto& other : others) {
+    const auto made = Cli({"report", Made("mem").string(), "--json", "--plot", (dir / other.name).string()});
+    ASSERT_EQ(made.status, 0) << other.name << ": " << made.err;
+    EXPECT_EQ(ReadFile(dir / other.name).rfind(other.starts, 0), 0u) << other.name;
+  }
+
+  const auto unwritable = Cli({"report", Made("mem").string(), "--plot", (dir / "no" / "such" / "dir.png").string()});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_NE(unwritable.err.find("dir.png: cannot be written"), std::string::npos) << unwritable.err;
+}
+#endif
 
 TEST_F(CliAgainstLogger, CtrlCEndsADownloadCleanly) {
   zv::sim::ServerOptions paced = SteadyLogger();

@@ -45,6 +45,11 @@ TEST(CliOptions, TakesEachCommandWithItsOperandsAndOptions) {
   EXPECT_EQ(o.threshold, 0.2);
   EXPECT_EQ(o.minPhase, 30.0);
   EXPECT_EQ(o.gap, 120.0);
+  EXPECT_EQ(o.plot, "");
+  for (const char* image : {"out.png", "dir/out.svg", "out.pdf"}) {
+    ASSERT_TRUE(zcli::ParseOptions({"report", "mem.txt", "--plot", image}, o, error)) << error;
+    EXPECT_EQ(o.plot, image);
+  }
   ASSERT_TRUE(zcli::ParseOptions({"report", "mem.txt"}, o, error)) << error;
   EXPECT_FALSE(o.threshold);
   EXPECT_FALSE(o.minPhase);
@@ -79,6 +84,9 @@ TEST(CliOptions, RefusesWhatItCannotTake) {
       {{"report", "a.txt", "--min-phase", "x"}, "--min-phase takes seconds from 0, not 'x'"},
       {{"report", "a.txt", "--gap", "0"}, "--gap takes a number of seconds above 0, not '0'"},
       {{"convert", "a.txt", "--gap", "60"}, "--gap does not go with convert"},
+      {{"report", "a.txt", "--plot", "a.jpg"}, "--plot takes a .png, .svg or .pdf file, not 'a.jpg'"},
+      {{"report", "a.txt", "--plot", "png"}, "--plot takes a .png, .svg or .pdf file, not 'png'"},
+      {{"convert", "a.txt", "--plot", "a.png"}, "--plot does not go with convert"},
       {{"erase", "COM1"}, "erase deletes every record in the logger: confirm with --yes"},
   };
   for (const auto& c : cases) {
