@@ -40,6 +40,7 @@ constexpr Bilingual kClockSet{"Часы установлены: ", "Clock set to
 constexpr Bilingual kErased{"Память стёрта", "Memory erased"};
 constexpr Bilingual kAnsweredNo{"(ответ: нет; --yes отвечает да)", "(answered no; --yes answers yes)"};
 constexpr Bilingual kErasing{"стирание памяти", "erasing the memory"};
+constexpr Bilingual kOutputFailed{"стандартный вывод: ", "standard output: "};
 
 constexpr uint32_t kPumpMs = 20;
 
@@ -100,6 +101,7 @@ std::string Session::Text(const Bilingual& text) const { return options_.languag
 
 void Session::OnPageWritten(int pagesDone, int /*pagesInAll*/) {
   pagesDone_ = pagesDone;
+  missesInRow_ = 0;
 }
 
 std::optional<zv::OperationEnd> Session::TakeEnd(zv::Operation operation) {
@@ -267,7 +269,11 @@ int Session::Live() {
     }
     ends_.clear();
     for (; !measurements_.empty(); measurements_.pop_front()) {
-      PrintReading(measurements_.front());
+      // A reader that went away (head, a closed pipe) ends the command as a finished one.
+      if (!PrintReading(measurements_.front())) {
+        if (outError_ == EPIPE) return 0;
+        return Fail(Text(kOutputFailed) + std::strerror(outError_));
+      }
       if (options_.count && ++printed >= *options_.count) return 0;
     }
   }
@@ -396,6 +402,12 @@ int Session::Erase() {
   long shown = -1;
   std::optional<zv::OperationEnd> end = TakeEnd(zv::Operation::kErase);
   while (!end) {
+    if (g_interrupted) {
+      // The erase wait holds the port: the window goes, and the port with it.
+      if (terminal && shown >= 0) err_ << "\n";
+      dlg_.reset();
+      return Fail(Text(kInterrupted));
+    }
     Pump(kPumpMs);
     end = TakeEnd(zv::Operation::kErase);
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
