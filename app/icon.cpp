@@ -7,12 +7,10 @@
 #include <QPixmap>
 #include <algorithm>
 
-namespace {
-
 // A battery lying on its side with a pulse line across it: the logger watches a battery's
 // live readings. Drawn on a 64 x 64 grid and scaled; strokes keep at least about a pixel and
 // a half so that the small sizes stay readable.
-QImage PaintIcon(int size) {
+QImage ZentrovaIconImage(int size) {
   QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
 
@@ -56,10 +54,8 @@ QImage PaintIcon(int size) {
   return image;
 }
 
-}  // namespace
-
 QIcon ZentrovaIcon() {
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 256}) icon.addPixmap(QPixmap::fromImage(PaintIcon(size)));
+  for (int size : {16, 24, 32, 48, 256}) icon.addPixmap(QPixmap::fromImage(ZentrovaIconImage(size)));
   return icon;
 }

@@ -53,6 +53,8 @@ int main(int argc, char** argv) {
   qtArgs.push_back(nullptr);
   QApplication qapp(qtArgc, qtArgs.data());
   QApplication::setQuitOnLastWindowClosed(false);
+  // Lets a Wayland desktop find the window's desktop entry, and with it the name and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(ZENTROVA_APP_ID));
 
   zfw::QtView view(std::map<HICON, QIcon>{{IDR_MAINFRAME, ZentrovaIcon()}});
   zv::SteadyClock clock;

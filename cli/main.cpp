@@ -23,6 +23,12 @@ int main(int argc, char** argv) {
   zcli::CatchInterrupts();
 
   CWinApp app("zentrova-cli");
-  zcli::Session session(options, std::cout, std::cerr);
-  return session.Run();
+  int status = 0;
+  {
+    zcli::Session session(options, std::cout, std::cerr);
+    status = session.Run();
+  }
+  // The session has closed its files and let the port go: a closing console may end us now.
+  zcli::g_cleanedUp.Done();
+  return status;
 }

@@ -13,7 +13,7 @@ const std::map<std::string, Command> kCommands = {
     {"live", Command::kLive},           {"record", Command::kRecord},
     {"download", Command::kDownload},   {"set-config", Command::kSetConfig},
     {"sync-clock", Command::kSyncClock}, {"erase", Command::kErase},
-    {"convert", Command::kConvert},
+    {"convert", Command::kConvert},     {"report", Command::kReport},
 };
 
 // Whole-text numbers only, whatever the process locale.
@@ -49,6 +49,7 @@ Operands OperandsOf(Command c) {
     case Command::kDownload:
       return {true, true};
     case Command::kConvert:
+    case Command::kReport:
       return {false, true};
     default:
       return {false, false};
@@ -68,6 +69,8 @@ bool Takes(Command c, const std::string& option) {
       return option == "--retries";
     case Command::kConvert:
       return option == "-o" || option == "--output";
+    case Command::kReport:
+      return option == "--threshold" || option == "--min-phase" || option == "--gap";
     default:
       return false;
   }
@@ -113,6 +116,14 @@ bool TakeValue(Options& o, const std::string& option, const std::string& value, 
   } else if (option == "-o" || option == "--output") {
     if (value.empty()) return bad("a file name");
     o.output = value;
+  } else if (option == "--threshold" || option == "--min-phase") {
+    double v = 0;
+    if (!WholeReal(value, v) || v < 0) return bad(option == "--threshold" ? "amperes from 0" : "seconds from 0");
+    (option == "--threshold" ? o.threshold : o.minPhase) = v;
+  } else if (option == "--gap") {
+    double s = 0;
+    if (!WholeReal(value, s) || s <= 0) return bad("a number of seconds above 0");
+    o.gap = s;
   }
   return true;
 }
@@ -120,7 +131,8 @@ bool TakeValue(Options& o, const std::string& option, const std::string& value, 
 bool NeedsValue(const std::string& option) {
   return option == "--lang" || option == "--count" || option == "--seconds" || option == "--poll" ||
          option == "--period" || option == "--event" || option == "--shunt-mv" || option == "--shunt-a" ||
-         option == "--retries" || option == "-o" || option == "--output";
+         option == "--retries" || option == "-o" || option == "--output" || option == "--threshold" ||
+         option == "--min-phase" || option == "--gap";
 }
 
 }  // namespace
@@ -267,7 +279,20 @@ std::string UsageText(Command command) {
       return "Usage: zentrova-cli convert FILE [-o OUT]\n\n"
              "Turns a recording or memory dump file into CSV: commas between fields, points in\n"
              "numbers, ISO 8601 time stamps, one header row with units, UTF-8. To standard output\n"
-             "or to OUT.\n" + common;
+             "or to OUT. Every row of the file becomes a row of the CSV: a stamp that is not a date\n"
+             "(an unset clock, 29_02_2018) is written as it stands, and a warning on standard error\n"
+             "tells how many rows have one. An output that is FILE itself, under any name, is\n"
+             "refused (status 2). A write that fails ends it with status 1 and the reason.\n" + common;
+    case Command::kReport:
+      return "Usage: zentrova-cli report FILE [--json] [--threshold A] [--min-phase S] [--gap S]\n\n"
+             "Works out a recording or memory dump file as a battery test: its charges, discharges\n"
+             "and rests (ampere-hours, watt-hours, duration, voltages), the gaps where the logger\n"
+             "was off, the internal resistance at each step of the current, and the totals with\n"
+             "the charge and energy efficiency. A current above A amperes (default 0.5) charges,\n"
+             "below minus A discharges; a phase shorter than S seconds (default 60) joins the one\n"
+             "before it; a step between samples longer than --gap seconds (default the larger of\n"
+             "60 and ten times the usual step) is a gap, across which nothing is counted.\n"
+             "--json prints one JSON object instead of the table.\n" + common;
     default:
       return "Usage: zentrova-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
              "\n"
@@ -283,6 +308,7 @@ std::string UsageText(Command command) {
              "  sync-clock PORT                set the logger's clock\n"
              "  erase PORT --yes               erase the logger's memory\n"
              "  convert FILE                   a recording or dump file as CSV\n"
+             "  report FILE                    a recording or dump file as a battery test report\n"
              "\n"
              "'zentrova-cli COMMAND --help' tells more of each. Exit status: 0 done, 1 the logger\n"
              "or a file failed (the reason on standard error), 2 the command line was wrong.\n" +

@@ -8,12 +8,12 @@
 
 namespace zcli {
 
-enum class Command { kNone, kPorts, kInfo, kLive, kRecord, kDownload, kSetConfig, kSyncClock, kErase, kConvert };
+enum class Command { kNone, kPorts, kInfo, kLive, kRecord, kDownload, kSetConfig, kSyncClock, kErase, kConvert, kReport };
 
 struct Options {
   Command command = Command::kNone;
   std::string port;  // the logger's port; may be left out with --simulate
-  std::string file;  // record, download: the file name as the save dialog would take it; convert: input
+  std::string file;  // record, download: the file name as the save dialog would take it; convert, report: input
   // Every subcommand.
   int language = 1;  // --lang ru|en: 0 Russian, 1 English
   bool json = false;
@@ -33,6 +33,10 @@ struct Options {
   int retries = 10;
   // convert.
   std::string output;  // -o; empty: standard output
+  // report: the analysis's settings; those not given keep its defaults.
+  std::optional<double> threshold;
+  std::optional<double> minPhase;
+  std::optional<double> gap;
 };
 
 // Reads the arguments after the program's name. False with a one-line reason for anything

@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 
 #include "cli/convert.h"
+#include "cli/report.h"
 #include "decode/row_file.h"
 #include "dialog/port_list.h"
 #include "dialog/resource.h"
@@ -139,18 +139,7 @@ void Session::ReportBoxes() {
 void Session::Pump(uint32_t ms) { dlg_->Loop().RunFor(ms); }
 
 int Session::Run() {
-  if (options_.command == Command::kConvert) {
-    std::ifstream in(options_.file, std::ios::binary);
-    if (!in) return Fail(options_.file + ": cannot be read");
-    std::ofstream file;
-    if (!options_.output.empty()) {
-      file.open(options_.output, std::ios::binary | std::ios::trunc);
-      if (!file) return Fail(options_.output + ": cannot be written");
-    }
-    std::string why;
-    if (!ConvertToCsv(in, options_.output.empty() ? out_ : file, why)) return Fail(options_.file + ": " + why);
-    return 0;
-  }
+  if (options_.command == Command::kConvert) return RunConvert(options_, out_, err_);
   port_ = options_.port;
   if (options_.simulate) {
     // The simulated logger answers inside this process, under the name given or "SIM".
@@ -166,6 +155,7 @@ int Session::Run() {
     case Command::kSetConfig: return SetConfig();
     case Command::kSyncClock: return SyncClock();
     case Command::kErase: return Erase();
+    case Command::kReport: return RunReport(options_, out_, err_);
     default: return 2;
   }
 }

@@ -10,6 +10,10 @@ constexpr Bilingual kNoPortSelected{"Не выбран порт", "No port selec
 constexpr Bilingual kOpenFailed{"Ошибка открытия порта", "Error opening port"};
 constexpr char kErrorCaption[] = "Error!";
 constexpr uint32_t kBaudRate = 921600;
+// A denied open is nearly always a user outside the serial devices' group, which a new group
+// membership only reaches at the next login.
+constexpr char kAccessHint[] =
+    "; to get access, join the dialout group (sudo usermod -aG dialout \"$USER\") and log out and in again";
 }  // namespace
 
 WORD COrvikDlg::Crc16Modbus(const CByteArray& data, int count) const {
@@ -45,6 +49,7 @@ bool COrvikDlg::OpenPortHandle(const std::string& name, std::string& why) {
   if (!port) {
     // A port that another exchange holds stays with it; only a new open replaces m_hPort.
     why = error.message;
+    if (error.kind == zv::PortErrorKind::kPermissionDenied) why += kAccessHint;
     return false;
   }
   m_hPort = std::move(port);

@@ -1,19 +1,14 @@
 #include "platform/sysfs_port_table.h"
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <string_view>
 #include <utility>
-
-#if defined(__linux__)
-#include <linux/serial.h>
-#endif
 
 #include "platform/serial_port.h"
 
@@ -76,27 +71,20 @@ std::string UartDriver(const std::string& device) {
   return LinkBaseName(device + "/driver");
 }
 
-}  // namespace
-
-bool Is8250UartPresent(const std::string& devPath) {
-#if defined(__linux__) && defined(TIOCGSERIAL)
-  int fd = -1;
-  do {
-    fd = ::open(devPath.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return false;
-  serial_struct info{};
-  const bool present = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
-  ::close(fd);
-  return present;
-#else
-  (void)devPath;
-  return true;  // no way to ask here, and no 8250 slots listed either
-#endif
+// The serial core tells the kind of UART behind a tty in its type attribute, 0 when the slot
+// has none. Asking the port itself would mean opening it, which raises DTR and RTS on a real
+// UART and fails on a port the user may not open. Without the attribute the slot is taken
+// for a port: better one listed that does not open than a real one hidden.
+bool IsEmptyUartSlot(const std::string& entry) {
+  std::ifstream in(entry + "/type");
+  std::string type;
+  return static_cast<bool>(in >> type) && type == "0";
 }
 
-SysfsPortTable::SysfsPortTable(std::string sysfsRoot, std::string devRoot, UartPresentCheck uartPresent)
-    : sysfsRoot_(std::move(sysfsRoot)), devRoot_(std::move(devRoot)), uartPresent_(std::move(uartPresent)) {}
+}  // namespace
+
+SysfsPortTable::SysfsPortTable(std::string sysfsRoot, std::string devRoot)
+    : sysfsRoot_(std::move(sysfsRoot)), devRoot_(std::move(devRoot)) {}
 
 bool SysfsPortTable::Open(std::string* error) {
   names_.clear();
@@ -119,9 +107,7 @@ bool SysfsPortTable::Open(std::string* error) {
     struct stat st{};
     if (::stat(device.c_str(), &st) != 0) continue;  // a console or a pseudo-terminal
     const std::string devPath = devRoot_ + "/" + entry;
-    if (UartDriver(device) == kPlaceholderDriver && !(uartPresent_ && uartPresent_(devPath))) {
-      continue;
-    }
+    if (UartDriver(device) == kPlaceholderDriver && IsEmptyUartSlot(sysfsRoot_ + "/" + entry)) continue;
     names_.push_back(devPath);
   }
   return true;

@@ -20,7 +20,7 @@ case "$mode" in
     # test, the memory download worker, the simulated logger's server thread, pseudo-terminal peers.
     tests=(app_tests framework_tests platform_serial_tests sim_pty_tests memory_tests e2e_link_tests e2e_window_tests
            e2e_download_tests e2e_recording_tests
-           cli_process_tests zentrova_qt_tests zentrova_main_window_qt_tests)
+           cli_tests cli_process_tests zentrova_qt_tests zentrova_main_window_qt_tests)
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTROVA_SANITIZE=thread >/dev/null
     cmake --build "$build" -j "$(nproc)" --target "${tests[@]}"
     for t in "${tests[@]}"; do

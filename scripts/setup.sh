@@ -3,6 +3,8 @@
 # it installs only what is missing and generates the Russian locale only once.
 #   setup.sh            the Linux programs and their tests
 #   setup.sh --windows  also the Windows cross-build and wine to test it (about 1.1 GB more)
+#   setup.sh --package  also what scripts/package.sh packs the .deb with and checks it with
+# The flags may be given together.
 set -euo pipefail
 
 packages=(
@@ -13,15 +15,31 @@ packages=(
   # scripts/fuzz.sh: clang and its libFuzzer and sanitizer runtimes
   clang libclang-rt-14-dev
 )
-if [ "${1:-}" = "--windows" ]; then
-  packages+=(
-    # scripts/build-windows.sh: the cross compiler, GoogleTest's sources to build for Windows,
-    # the package's zip and its manual page as text
-    g++-mingw-w64-x86-64-posix googletest zip groff-base
-    # scripts/test-windows.sh
-    wine wine64
-  )
-fi
+for flag in "$@"; do
+  case "$flag" in
+    --windows)
+      packages+=(
+        # scripts/build-windows.sh: the cross compiler, GoogleTest's sources to build for
+        # Windows, the package's zip and its manual page as text
+        g++-mingw-w64-x86-64-posix googletest zip groff-base
+        # scripts/test-windows.sh
+        wine wine64
+      )
+      ;;
+    --package)
+      packages+=(
+        # CPack's DEB generator: dpkg-shlibdeps for the dependencies, file to find the programs
+        dpkg-dev file
+        # the package's checks
+        lintian desktop-file-utils appstream groff-base bash-completion
+      )
+      ;;
+    *)
+      echo "setup: unknown flag $flag (--windows, --package)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then

@@ -41,6 +41,40 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// Runs a program with its standard output on a pipe whose reading end is closed before the
+// program starts, as when the reader of a pipeline has gone; standard error goes through
+// errFile.
+ztest::Ran RunIntoClosedPipe(const std::vector<std::string>& args, const fs::path& errFile) {
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return {127, "", "no pipe"};
+  ::close(out[0]);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+  posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const bool started = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&fa);
+  ::close(out[1]);
+  int raw = 0;
+  if (!started || ::waitpid(pid, &raw, 0) != pid) return {127, "", "not started"};
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), "", ReadFile(errFile)};
+}
+
+// A dump as a logger leaves it when its clock was not always a date: rows of an unset clock,
+// a day the calendar does not have and seconds past the minute among dated ones.
+const char kDumpWithUndatedRows[] =
+    "Zentrova-24 N00123\r\n\r\ntime\t Iab, A\t Uab, V\t Qab, Ah\r\n"
+    "15_03_2024 10:20:30,00 \t12,50 \t25,20 \t-3,25\r\n"
+    "00_00_2000 00:00:0,00 \t12,50 \t25,20 \t-3,25\r\n"
+    "29_02_2018 10:20:30,00 \t12,50 \t25,20 \t-3,25\r\n"
+    "15_03_2024 10:20:65,53 \t12,50 \t25,20 \t-3,25\r\n"
+    "15_03_2024 10:20:31,00 \t12,50 \t25,20 \t-3,25\r\n";
+
 // A logger that says the same thing every time: a frozen battery and a stopped clock, and a
 // memory filled the same way by every logger made with these options.
 zv::sim::ServerOptions SteadyLogger() {
@@ -146,6 +180,33 @@ TEST_F(CliAgainstLogger, FailuresGoToStandardErrorWithStatus1) {
   const auto busy = Cli({"info", server->PortName()});
   EXPECT_EQ(busy.status, 1);
   EXPECT_NE(busy.err.find("busy"), std::string::npos) << busy.err;
+}
+
+TEST_F(CliAgainstLogger, APortWithoutAccessTellsHowToGetIt) {
+  // A plain file will do: the open fails on its permissions before the line is touched.
+  const fs::path locked = dir / "locked-port";
+  std::ofstream(locked) << "x";
+  fs::permissions(locked, fs::perms::none);
+  std::vector<std::string> prefix;
+  if (::geteuid() == 0) {
+    // Root passes every permission check: the program runs as nobody instead.
+    prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+    std::vector<std::string> probe = prefix;
+    probe.insert(probe.end(), {kCli, "--help"});
+    const auto ran = ztest::Run(probe);
+    if (ran.status != 0) GTEST_SKIP() << "zentrova-cli cannot run as nobody here: " << ran.err;
+  }
+  std::vector<std::string> args = prefix;
+  args.insert(args.end(), {kCli, "info", locked.string()});
+  const auto denied = ztest::Run(args);
+  EXPECT_EQ(denied.status, 1);
+  EXPECT_NE(denied.err.find(locked.string() + ": Permission denied; to get access, join the dialout group "
+                                              "(sudo usermod -aG dialout \"$USER\") and log out and in again\n"),
+            std::string::npos)
+      << denied.err;
+  EXPECT_NE(denied.err.find("Error opening port"), std::string::npos) << denied.err;
 }
 
 TEST_F(CliAgainstLogger, UsageErrorsAndHelp) {
@@ -263,6 +324,116 @@ TEST_F(CliAgainstLogger, FilesAreTheWindowsOwn) {
   const auto damaged = Cli({"convert", (dir / "damaged.txt").string(), "-o", (dir / "out.csv").string()});
   EXPECT_EQ(damaged.status, 1);
   EXPECT_NE(damaged.err.find("line 904:"), std::string::npos) << damaged.err;
+}
+
+// "15_03_2024 10:05:9,50" as "2024-03-15T10:05:09.50", for stamps of seconds below 60.
+std::string Iso(const std::string& stamp) {
+  const auto colon = stamp.rfind(':');
+  std::string seconds = stamp.substr(colon + 1);
+  seconds[seconds.find(',')] = '.';
+  if (seconds.size() < 5) seconds = "0" + seconds;
+  return stamp.substr(6, 4) + "-" + stamp.substr(3, 2) + "-" + stamp.substr(0, 2) + "T" +
+         stamp.substr(11, colon - 11) + ":" + seconds;
+}
+
+TEST_F(CliAgainstLogger, ReportOfADownloadedMemory) {
+  Start();
+  const auto download = Cli({"download", server->PortName(), (dir / "mem.txt").string()});
+  ASSERT_EQ(download.status, 0) << download.err;
+  const auto rows = Lines(ReadFile(Made("mem")));
+  ASSERT_EQ(rows.size(), 3u + 900u);
+  const std::string first = rows[3].substr(0, rows[3].find(" \t"));
+  const std::string last = rows.back().substr(0, rows.back().find(" \t"));
+
+  const auto json = Cli({"report", Made("mem").string(), "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto lines = Lines(json.out);
+  ASSERT_EQ(lines.size(), 1u) << json.out;
+  EXPECT_EQ(lines[0].rfind("{\"device\":\"Zentrova-24 N00123\",\"file\":\"" + Made("mem").string() +
+                               "\",\"samples\":900,\"start\":\"" + Iso(first) + "\",\"end\":\"" + Iso(last) +
+                               "\",\"undated_rows\":0,\"phases\":[{\"kind\":",
+                           0),
+            0u)
+      << lines[0];
+  EXPECT_NE(lines[0].find("],\"totals\":{\"charge_ah\":"), std::string::npos) << lines[0];
+  EXPECT_EQ(lines[0].back(), '}');
+
+  const auto table = Cli({"report", Made("mem").string(), "--lang", "ru", "--min-phase", "5"});
+  ASSERT_EQ(table.status, 0) << table.err;
+  EXPECT_NE(table.out.find("Устройство: Zentrova-24 N00123\n"), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("\nФазы\n"), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("\nИтого\n"), std::string::npos) << table.out;
+
+  std::ofstream(dir / "damaged.txt", std::ios::binary) << ReadFile(Made("mem")) << "15_03_2024 10:2\r\n";
+  const auto damaged = Cli({"report", (dir / "damaged.txt").string()});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_EQ(damaged.out, "");
+  EXPECT_NE(damaged.err.find("damaged.txt: line 904: 1 fields where the header has 4"), std::string::npos) << damaged.err;
+}
+
+TEST_F(CliAgainstLogger, ConvertKeepsRowsWhoseStampIsNotADate) {
+  const fs::path file = dir / "mem.txt";
+  std::ofstream(file, std::ios::binary) << kDumpWithUndatedRows;
+  const auto csv = Cli({"convert", file.string()});
+  EXPECT_EQ(csv.status, 0) << csv.err;
+  EXPECT_EQ(csv.out,
+            "time,current_A,voltage_V,charge_Ah\n"
+            "2024-03-15T10:20:30.00,12.50,25.20,-3.25\n"
+            "00_00_2000 00:00:0.00,12.50,25.20,-3.25\n"
+            "29_02_2018 10:20:30.00,12.50,25.20,-3.25\n"
+            "15_03_2024 10:20:65.53,12.50,25.20,-3.25\n"
+            "2024-03-15T10:20:31.00,12.50,25.20,-3.25\n");
+  EXPECT_EQ(csv.err, "zentrova-cli: " + file.string() +
+                         ": 3 rows have a time stamp that is not a date; their time is written as it stands\n");
+
+  std::ofstream(dir / "nan.txt", std::ios::binary) << kDumpWithUndatedRows << "15_03_2024 10:20:32,00 \tnan \t25,20 \t-3,25\r\n";
+  const auto nan = Cli({"convert", (dir / "nan.txt").string(), "-o", (dir / "nan.csv").string()});
+  EXPECT_EQ(nan.status, 1);
+  EXPECT_NE(nan.err.find("line 9: 'nan' is not a number"), std::string::npos) << nan.err;
+}
+
+// Writing the CSV over the file it is read from would empty it first: the output is refused
+// when it is the input, under any of its names.
+TEST_F(CliAgainstLogger, ConvertRefusesToWriteOverItsInput) {
+  const fs::path file = dir / "mem.txt";
+  std::ofstream(file, std::ios::binary) << kDumpWithUndatedRows;
+  fs::create_directories(dir / "sub");
+  fs::create_symlink(file, dir / "link.txt");
+  fs::create_hard_link(file, dir / "hard.txt");
+  for (const fs::path& output : {file, dir / "sub" / ".." / "mem.txt", dir / "link.txt", dir / "hard.txt"}) {
+    std::ofstream(file, std::ios::binary) << kDumpWithUndatedRows;  // the same inode: the hard link stays one
+    const auto same = Cli({"convert", file.string(), "-o", output.string()});
+    EXPECT_EQ(same.status, 2) << output;
+    EXPECT_EQ(same.err, "zentrova-cli: " + output.string() + " is the input file: the CSV would write over it\n");
+    EXPECT_EQ(ReadFile(file), kDumpWithUndatedRows) << output << ": the input is untouched";
+  }
+  // Standard output appended to the input is the input too.
+  std::ofstream(file, std::ios::binary) << kDumpWithUndatedRows;
+  const auto appended = ztest::Run({"sh", "-c", "exec \"$0\" convert \"$1\" >>\"$1\"", kCli, file.string()});
+  EXPECT_EQ(appended.status, 2);
+  EXPECT_EQ(appended.err, "zentrova-cli: standard output is the input file: the CSV would write over it\n");
+  EXPECT_EQ(ReadFile(file), kDumpWithUndatedRows);
+}
+
+TEST_F(CliAgainstLogger, ConvertFailsWhenItsOutputCannotBeWritten) {
+  const fs::path file = dir / "mem.txt";
+  std::ofstream(file, std::ios::binary) << "Zentrova-24 N00123\r\n\r\ntime\t Iab, A\t Uab, V\t Qab, Ah\r\n"
+                                           "15_03_2024 10:20:30,00 \t12,50 \t25,20 \t-3,25\r\n";
+  const auto full = Cli({"convert", file.string(), "-o", "/dev/full"});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("zentrova-cli: /dev/full: cannot be written: No space left on device\n"), std::string::npos)
+      << full.err;
+
+  const auto fullStdout = ztest::Run({"sh", "-c", "exec \"$0\" convert \"$1\" >/dev/full", kCli, file.string()});
+  EXPECT_EQ(fullStdout.status, 1);
+  EXPECT_NE(fullStdout.err.find("zentrova-cli: standard output: cannot be written: No space left on device\n"),
+            std::string::npos)
+      << fullStdout.err;
+
+  const auto closed = RunIntoClosedPipe({kCli, "convert", file.string()}, dir / "err.txt");
+  EXPECT_EQ(closed.status, 1);
+  EXPECT_NE(closed.err.find("zentrova-cli: standard output: cannot be written: Broken pipe\n"), std::string::npos)
+      << closed.err;
 }
 
 TEST_F(CliAgainstLogger, CtrlCEndsADownloadCleanly) {

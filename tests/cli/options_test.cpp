@@ -36,6 +36,19 @@ TEST(CliOptions, TakesEachCommandWithItsOperandsAndOptions) {
   EXPECT_EQ(o.file, "mem.txt");
   ASSERT_TRUE(zcli::ParseOptions({"convert", "a.txt", "-o", "a.csv"}, o, error)) << error;
   EXPECT_EQ(o.output, "a.csv");
+  ASSERT_TRUE(zcli::ParseOptions({"report", "mem.txt", "--json", "--threshold", "0.2", "--min-phase=30", "--gap", "120"}, o,
+                                 error))
+      << error;
+  EXPECT_EQ(o.command, Command::kReport);
+  EXPECT_EQ(o.file, "mem.txt");
+  EXPECT_TRUE(o.json);
+  EXPECT_EQ(o.threshold, 0.2);
+  EXPECT_EQ(o.minPhase, 30.0);
+  EXPECT_EQ(o.gap, 120.0);
+  ASSERT_TRUE(zcli::ParseOptions({"report", "mem.txt"}, o, error)) << error;
+  EXPECT_FALSE(o.threshold);
+  EXPECT_FALSE(o.minPhase);
+  EXPECT_FALSE(o.gap);
   ASSERT_TRUE(zcli::ParseOptions({"live", "--help"}, o, error)) << error;
   EXPECT_TRUE(o.help);
   EXPECT_EQ(o.command, Command::kLive);
@@ -61,6 +74,11 @@ TEST(CliOptions, RefusesWhatItCannotTake) {
       {{"set-config", "COM1", "--event", "yes"}, "--event takes on or off, not 'yes'"},
       {{"set-config", "COM1", "--shunt-a", "70000"}, "--shunt-a takes a whole number from 1 to 65535, not '70000'"},
       {{"info", "COM1", "--lang", "de"}, "--lang takes ru or en, not 'de'"},
+      {{"report"}, "report needs a FILE"},
+      {{"report", "a.txt", "--threshold", "-1"}, "--threshold takes amperes from 0, not '-1'"},
+      {{"report", "a.txt", "--min-phase", "x"}, "--min-phase takes seconds from 0, not 'x'"},
+      {{"report", "a.txt", "--gap", "0"}, "--gap takes a number of seconds above 0, not '0'"},
+      {{"convert", "a.txt", "--gap", "60"}, "--gap does not go with convert"},
       {{"erase", "COM1"}, "erase deletes every record in the logger: confirm with --yes"},
   };
   for (const auto& c : cases) {
@@ -73,7 +91,8 @@ TEST(CliOptions, RefusesWhatItCannotTake) {
 
 TEST(CliOptions, HelpForEveryCommand) {
   for (Command c : {Command::kNone, Command::kPorts, Command::kInfo, Command::kLive, Command::kRecord,
-                    Command::kDownload, Command::kSetConfig, Command::kSyncClock, Command::kErase, Command::kConvert}) {
+                    Command::kDownload, Command::kSetConfig, Command::kSyncClock, Command::kErase, Command::kConvert,
+                    Command::kReport}) {
     const std::string help = zcli::UsageText(c);
     EXPECT_EQ(help.rfind("Usage: zentrova-cli", 0), 0u) << zcli::CommandName(c);
     EXPECT_NE(help.find("--simulate"), std::string::npos) << zcli::CommandName(c);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <string>
 #include <vector>
 
 #include "dialog/resource.h"
@@ -235,6 +236,42 @@ TEST_F(CommonOrder, AFailedOpenIsFollowedByTheTimeoutText) {
   EXPECT_EQ(view.MessageBoxes()[0].text, "Error opening port");
   EXPECT_EQ(Text(IDC_STATUS), "No data ");
   EXPECT_TRUE(device->Written().empty());
+}
+
+TEST_F(Exchange, ADeniedOpenTellsHowToGetAccess) {
+  struct Case {
+    zv::PortError error;
+    std::string why;
+  };
+  const Case cases[] = {
+      {{zv::PortErrorKind::kPermissionDenied, 13, "open /dev/ttyLOGGER: Permission denied"},
+       "open /dev/ttyLOGGER: Permission denied; to get access, join the dialout group "
+       "(sudo usermod -aG dialout \"$USER\") and log out and in again"},
+      {{zv::PortErrorKind::kBusy, 16, "open /dev/ttyLOGGER: Device or resource busy"},
+       "open /dev/ttyLOGGER: Device or resource busy"},
+      {{zv::PortErrorKind::kNotFound, 2, "open /dev/ttyLOGGER: No such file or directory"},
+       "open /dev/ttyLOGGER: No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error.message);
+    device->FailOpen(c.error);
+    std::string why;
+    EXPECT_FALSE(dlg->OpenPortHandle("/dev/ttyLOGGER", why));
+    EXPECT_EQ(why, c.why);
+  }
+}
+
+TEST_F(Exchange, TheWindowPrintsTheAccessHintOnStandardError) {
+  dlg->m_nLanguage = 1;
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kPermissionDenied, 13, "open /dev/ttyLOGGER: Permission denied"});
+  ::testing::internal::CaptureStderr();
+  dlg->OpenPort();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err,
+            "zentrova: open /dev/ttyLOGGER: Permission denied; to get access, join the dialout group "
+            "(sudo usermod -aG dialout \"$USER\") and log out and in again\n");
+  ASSERT_EQ(view.MessageBoxes().size(), 1u);
+  EXPECT_EQ(view.MessageBoxes()[0].text, "Error opening port");
 }
 
 }  // namespace
