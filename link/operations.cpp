@@ -17,9 +17,9 @@ constexpr UINT kBetweenClockAttemptsMs = 300;
 
 void COrvikDlg::ReadConfiguration() {
   if (PortBusyElsewhere()) return;
-  const bool replied = RunExchange(zv::Operation::kConfigurationRead, &COrvikDlg::BuildConfigRequest, wait_variants::kConfigRead,
-                                   &exchange_texts::kReadingConfiguration, exchange_texts::kNoCommunication,
-                                   &COrvikDlg::DecodeReply);
+  const bool replied = RunExchange(zv::Operation::kConfigurationRead, &COrvikDlg::BuildConfigRequest,
+                                   wait_variants::kConfigRead, &exchange_texts::kReadingConfiguration,
+                                   exchange_texts::kNoCommunication, &COrvikDlg::DecodeReply);
   if (replied) {
     SetTimer(kTimerLivePoll, kLivePollAfterReadMs);
   } else {
@@ -38,8 +38,8 @@ void COrvikDlg::OnBnClickedSetConfig() {
   if (PortBusyElsewhere()) return;
   ApplyRecordPeriod();
   KillTimer(kTimerLivePoll);
-  RunExchange(zv::Operation::kSetConfiguration, &COrvikDlg::BuildConfigWrite, wait_variants::kConfigWrite, &exchange_texts::kRequest,
-              exchange_texts::kNoCommunication, &COrvikDlg::DecodeReply);
+  RunExchange(zv::Operation::kSetConfiguration, &COrvikDlg::BuildConfigWrite, wait_variants::kConfigWrite,
+              &exchange_texts::kRequest, exchange_texts::kNoCommunication, &COrvikDlg::DecodeReply);
   SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
 }
 

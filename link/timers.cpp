@@ -39,8 +39,8 @@ void COrvikDlg::PollTick() {
     UpdateData(FALSE);
     return;
   }
-  RunExchange(zv::Operation::kPoll, &COrvikDlg::BuildMeasurementRequest, wait_variants::kLivePoll, &exchange_texts::kRequestPoll,
-              exchange_texts::kNoData, &COrvikDlg::DecodeReply);
+  RunExchange(zv::Operation::kPoll, &COrvikDlg::BuildMeasurementRequest, wait_variants::kLivePoll,
+              &exchange_texts::kRequestPoll, exchange_texts::kNoData, &COrvikDlg::DecodeReply);
   UpdateData(FALSE);
   m_txFrame.RemoveAll();
 }
