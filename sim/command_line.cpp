@@ -1,5 +1,6 @@
 #include "sim/command_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -12,6 +13,8 @@
 namespace zv::sim {
 
 namespace {
+
+constexpr uint16_t kProfileConfigWord = 100;  // 1 s recording period, no event flag
 
 // Decimal, or hexadecimal after 0x; the whole text must be the number.
 std::optional<uint64_t> ParseUnsigned(std::string_view s) {
@@ -107,6 +110,7 @@ class Parser {
   CommandLine& out_;
   std::map<std::string, Option, std::less<>> options_;
   bool recordsGiven_ = false;
+  bool configWordGiven_ = false;
 };
 
 void Parser::Define() {
@@ -119,7 +123,19 @@ void Parser::Define() {
   options_["--nominal-voltage"] = {true, "whole volts from 1 to 65535", Into(d.config.nominalVoltage, 1, k16)};
   options_["--shunt-mv"] = {true, "a number from 0 to 65535", Into(d.config.shuntMillivolts, 0, k16)};
   options_["--shunt-a"] = {true, "a number from 0 to 65535", Into(d.config.shuntAmps, 0, k16)};
-  options_["--config-word"] = {true, "a number from 0 to 65535 (0x... for hex)", Into(d.config.configWord, 0, k16)};
+  options_["--config-word"] = {true, "a number from 0 to 65535 (0x... for hex)", [this, &d](std::string_view v) {
+                                 uint64_t n = 0;
+                                 if (!Unsigned(v, 0, k16, n)) return false;
+                                 d.config.configWord = static_cast<uint16_t>(n);
+                                 configWordGiven_ = true;
+                                 return true;
+                               }};
+  options_["--profile"] = {true, "capacity or solar", [&d](std::string_view v) {
+                             const auto kind = ParseProfileKind(v);
+                             if (!kind) return false;
+                             d.profile = *kind;
+                             return true;
+                           }};
   options_["--records"] = {true, "a count of records", [this, &d](std::string_view v) {
                              // At most what the largest memory holds; the version's own is checked later.
                              const uint64_t most = uint64_t{proto::MemoryPagesForVersion(proto::kVersion210)} *
@@ -210,6 +226,35 @@ void Parser::Define() {
                                         f.vanishAfterPages = static_cast<uint32_t>(n);
                                         return true;
                                       }};
+  HotPlugOptions& h = out_.server.hotPlug;
+  options_["--unplug-after-pages"] = {true, "a count of pages", [this, &h](std::string_view v) {
+                                        uint64_t n = 0;
+                                        if (!Unsigned(v, 0, kMax32, n)) return false;
+                                        h.unplugAfterPages = static_cast<uint32_t>(n);
+                                        return true;
+                                      }};
+  options_["--unplug-after-seconds"] = {true, "seconds from 0 to 86400, such as 2.5", [&h](std::string_view v) {
+                                          const auto t = ParseDouble(v);
+                                          if (!t || *t < 0 || *t > 86400) return false;
+                                          h.unplugAfterMs = static_cast<uint32_t>(std::lround(*t * 1000.0));
+                                          return true;
+                                        }};
+  options_["--replug-after-ms"] = {true, "milliseconds from 0 to 86400000", [this, &h](std::string_view v) {
+                                     uint64_t n = 0;
+                                     if (!Unsigned(v, 0, 86400000, n)) return false;
+                                     h.replugAfterMs = static_cast<uint32_t>(n);
+                                     return true;
+                                   }};
+  options_["--replug-serial"] = {true, "S or S:VERSION, numbers from 0 to 65535", [this, &h](std::string_view v) {
+                                   const auto parts = SplitColons(v);
+                                   uint64_t serial = 0, version = 0;
+                                   if (parts.size() > 2 || !Unsigned(parts[0], 0, k16, serial)) return false;
+                                   if (parts.size() == 2 && !Unsigned(parts[1], 0, k16, version)) return false;
+                                   h.replugSerial = static_cast<uint16_t>(serial);
+                                   h.replugVersion.reset();
+                                   if (parts.size() == 2) h.replugVersion = static_cast<uint16_t>(version);
+                                   return true;
+                                 }};
   options_["--freeze"] = {true, "AMPS:VOLTS:AH, three numbers such as -12.5:25.2:3.75",
                           [&d](std::string_view v) {
                             const auto parts = SplitColons(v);
@@ -226,7 +271,7 @@ void Parser::Define() {
                                  return true;
                                }};
   options_["--link"] = {true, "a path", [this](std::string_view v) {
-                          out_.linkPath = std::string(v);
+                          out_.server.linkPath = std::string(v);
                           return !v.empty();
                         }};
   options_["--log"] = {true, "a file name, or - for standard error", [this](std::string_view v) {
@@ -273,8 +318,16 @@ bool Parser::Run(const std::vector<std::string>& args, std::string& error) {
       return false;
     }
   }
-  const DeviceOptions& d = out_.server.device;
+  DeviceOptions& d = out_.server.device;
   const std::size_t capacity = proto::MemoryPagesForVersion(d.config.version) * proto::kRecordsPerPage;
+  if (d.profile != ProfileKind::kNone) {
+    // A battery test is logged once a second unless told otherwise, and the memory holds one
+    // whole run of it (as much as fits).
+    if (!configWordGiven_) d.config.configWord = kProfileConfigWord;
+    if (!recordsGiven_) {
+      d.records = std::min(capacity, ProfileRecords(d.profile, d.config.nominalVoltage, d.config.RecordPeriodMs()));
+    }
+  }
   if (recordsGiven_ && d.records > capacity) {
     error = "--records " + std::to_string(d.records) + " does not fit: version " +
             std::to_string(d.config.version) + " holds at most " + std::to_string(capacity) + " records";
@@ -305,6 +358,11 @@ Device:
   --records N              logged records in memory at start; default 3000
   --erase-ms N             time the erase takes before its acknowledgement; default 3000
   --seed N                 seed of the battery model; default 1
+  --profile NAME           a battery test in memory and going on live: capacity (rest,
+                           discharge to the cut-off voltage, rest, CC/CV charge, again)
+                           or solar (a day of solar charging with loads); with it the
+                           period defaults to 1 s (config word 100) and --records to one
+                           whole run (a capacity test: about 4 hours; solar: a day)
   --freeze A:V:AH          hold the battery at A amperes, V volts and AH ampere-hours
   --device-time T          start the device clock at T (YYYY-MM-DDTHH:MM:SS) instead of now
   --stop-clock             the device clock does not run
@@ -322,6 +380,12 @@ Faults (N counts from 1; options may be repeated):
   --silent                 never answer
   --vanish-after-pages N[:close|:mute]
                            after N pages, close the port (default) or stop answering
+Unplugging (the link goes away while unplugged; SIGUSR1 unplugs, SIGUSR2 plugs back):
+  --unplug-after-pages N   unplug when the request after N answered pages comes (once)
+  --unplug-after-seconds T unplug T seconds after start (once; decimals allowed)
+  --replug-after-ms M      plug back M milliseconds after every unplug, on a new terminal
+                           behind the same --link; memory, clock and battery go on
+  --replug-serial S[:V]    come back as another logger: serial S (and version V)
 Other:
   --link PATH              make PATH a symlink to the terminal while running
   --log FILE               hex log of every request and reply (- for standard error)

@@ -9,8 +9,7 @@
 namespace zv::sim {
 
 struct CommandLine {
-  ServerOptions server;   // pacing on unless --no-pacing
-  std::string linkPath;   // --link: a symlink to the slave, removed at exit
+  ServerOptions server;   // pacing on unless --no-pacing; --link lands in server.linkPath
   std::string logPath;    // --log: "-" for standard error
   bool printRegisters = false;
   bool help = false;

@@ -129,7 +129,29 @@ SimDevice::SimDevice(DeviceOptions options, IClock& clock)
       battery_(options_.seed, ProfileFor(config_)),
       memory_(proto::MemoryPagesForVersion(config_.version)),
       faults_(options_.faults) {
-  FillMemory(clock_.Now());
+  if (options_.profile == ProfileKind::kNone) {
+    FillMemory(clock_.Now());
+  } else {
+    FillMemoryFromProfile(clock_.Now());
+  }
+}
+
+void SimDevice::FillMemoryFromProfile(const LocalTime& end) {
+  // The test began when the first record was logged and has run ever since: the records
+  // and the live readings are one timeline.
+  const std::size_t n = std::min(options_.records, memory_.CapacityRecords());
+  const uint64_t period = config_.RecordPeriodMs();
+  profileLiveFromMs_ = n * period;
+  const int64_t first = CivilToMs(end) - static_cast<int64_t>(profileLiveFromMs_);
+  const int64_t day = static_cast<int64_t>(ProfileBattery::kDayMs);
+  const auto timeOfDay = static_cast<uint64_t>(((first % day) + day) % day);
+  profile_.emplace(options_.profile, CellModel{static_cast<double>(config_.nominalVoltage), 100.0}, timeOfDay,
+                   options_.seed);
+  memory_.Reserve(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const uint64_t at = k * period;
+    memory_.Append(BuildRecord(profile_->At(at).battery, AtMs(first + static_cast<int64_t>(at)), config_));
+  }
 }
 
 void SimDevice::FillMemory(const LocalTime& end) {
@@ -154,6 +176,7 @@ BatterySample SimDevice::BatteryLocked() {
     s.chargeAh = options_.frozen->chargeAh;
     return s;
   }
+  if (profile_) return profile_->At(profileLiveFromMs_ + watch_.ElapsedMs()).battery;
   return battery_.At(watch_.ElapsedMs());
 }
 
@@ -254,6 +277,12 @@ ConfigRegisters SimDevice::Configuration() const {
 DeviceConfig SimDevice::Config() const {
   std::lock_guard lock(mu_);
   return config_;
+}
+
+void SimDevice::SetIdentity(uint16_t serial, std::optional<uint16_t> version) {
+  std::lock_guard lock(mu_);
+  config_.serial = serial;
+  if (version) config_.version = *version;
 }
 
 ScaleFactors SimDevice::Factors() const {

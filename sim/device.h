@@ -15,6 +15,7 @@
 #include "link/protocol.h"
 #include "platform/clock.h"
 #include "sim/battery_model.h"
+#include "sim/battery_test_profile.h"
 #include "sim/device_clock.h"
 #include "sim/device_config.h"
 #include "sim/faults.h"
@@ -32,6 +33,9 @@ struct DeviceOptions {
   std::size_t records = 3000;  // logged records in memory at start (capped at its capacity)
   uint32_t eraseMs = 3000;     // time the erase takes before it is acknowledged
   bool clockRegister5Only = false;  // clock writes at register 11 get no answer
+  // A battery test that filled the memory before the logger was reached and goes on live;
+  // kNone: the random battery of BatteryModel.
+  ProfileKind profile = ProfileKind::kNone;
   std::optional<FrozenBattery> frozen;  // the battery shows these values at every instant
   // Every measurement reply carries exactly these registers: raw values at the edges of the
   // program's scaling (range switches, full scale, minute wrap) that no battery model hits.
@@ -65,6 +69,9 @@ class SimDevice {
   ConfigRegisters Configuration() const;
 
   DeviceConfig Config() const;
+  // Another logger behind the same port: its serial number, and its version when given.
+  // The memory keeps its size and contents.
+  void SetIdentity(uint16_t serial, std::optional<uint16_t> version);
   ScaleFactors Factors() const;
   BatterySample Battery();
   LocalTime Time();
@@ -88,6 +95,7 @@ class SimDevice {
   BatterySample BatteryLocked();
   MeasurementRegisters MeasurementLocked();
   void FillMemory(const LocalTime& end);
+  void FillMemoryFromProfile(const LocalTime& end);
 
   mutable std::mutex mu_;
   DeviceOptions options_;
@@ -95,6 +103,8 @@ class SimDevice {
   Stopwatch watch_;
   DeviceClock clock_;
   BatteryModel battery_;
+  std::optional<ProfileBattery> profile_;
+  uint64_t profileLiveFromMs_ = 0;  // where on the profile's timeline the logger was reached
   DeviceMemory memory_;
   FaultInjector faults_;
   Counters counters_;

@@ -1,7 +1,5 @@
 // zentrova-sim: the simulated battery logger on a pseudo-terminal.
 #include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -55,34 +53,33 @@ int main(int argc, char** argv) {
   }
 
   // The server thread inherits this mask, so the signals reach only sigwait below.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int s : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) sigaddset(&signals, s);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
+  // Every unplug and replug is told on standard error, as well as in the log.
+  cl.server.notices = &std::cerr;
   zv::sim::SimServer server(cl.server);
   if (!server.Start(&error)) {
-    std::fprintf(stderr, "zentrova-sim: cannot open a pseudo-terminal: %s\n", error.c_str());
+    std::fprintf(stderr, "zentrova-sim: %s\n", error.c_str());
     return 1;
   }
-  if (!cl.linkPath.empty()) {
-    struct stat st {};
-    if (::lstat(cl.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(cl.linkPath.c_str());
-    if (::symlink(server.PortName().c_str(), cl.linkPath.c_str()) != 0) {
-      std::fprintf(stderr, "zentrova-sim: cannot make the link %s: %s\n", cl.linkPath.c_str(), std::strerror(errno));
-      server.Stop();
-      return 1;
-    }
-  }
-  std::printf("%s\n", server.PortName().c_str());
+  std::printf("%s\n", server.TerminalName().c_str());
   std::fflush(stdout);
 
-  int sig = 0;
-  while (sigwait(&stopSignals, &sig) != 0) {
+  for (;;) {
+    int sig = 0;
+    if (sigwait(&signals, &sig) != 0) continue;
+    if (sig == SIGUSR1) {
+      server.Unplug();
+    } else if (sig == SIGUSR2) {
+      server.Replug();
+    } else {
+      break;
+    }
   }
   server.Stop();
-  if (!cl.linkPath.empty()) ::unlink(cl.linkPath.c_str());
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <optional>
 
 #include "test_util.h"
 
@@ -23,7 +24,11 @@ TEST(CommandLineTest, DefaultsPaceAtTheWireRate) {
   EXPECT_EQ(cl.server.device.config.version, 110);
   EXPECT_FALSE(cl.server.device.frozen);
   EXPECT_FALSE(cl.printRegisters);
-  EXPECT_TRUE(cl.linkPath.empty());
+  EXPECT_TRUE(cl.server.linkPath.empty());
+  EXPECT_FALSE(cl.server.hotPlug.unplugAfterPages);
+  EXPECT_FALSE(cl.server.hotPlug.unplugAfterMs);
+  EXPECT_FALSE(cl.server.hotPlug.replugAfterMs);
+  EXPECT_FALSE(cl.server.hotPlug.replugSerial);
 }
 
 TEST(CommandLineTest, EveryOptionLandsInItsField) {
@@ -70,7 +75,7 @@ TEST(CommandLineTest, EveryOptionLandsInItsField) {
   EXPECT_EQ(d.startTime->year, 2024);
   EXPECT_EQ(d.startTime->second, 30);
   EXPECT_TRUE(d.clockStopped);
-  EXPECT_EQ(cl.linkPath, "/tmp/zentrova-port");
+  EXPECT_EQ(cl.server.linkPath, "/tmp/zentrova-port");
   EXPECT_TRUE(cl.printRegisters);
 }
 
@@ -88,6 +93,62 @@ TEST(CommandLineTest, NumbersIgnoreTheProcessLocale) {
   ASSERT_TRUE(cl.server.device.frozen);
   EXPECT_DOUBLE_EQ(cl.server.device.frozen->volts, 24.75);
   EXPECT_DOUBLE_EQ(cl.server.device.frozen->chargeAh, -0.25);
+}
+
+struct HotPlugCase {
+  std::vector<std::string> args;
+  std::optional<uint32_t> afterPages, afterMs, replugMs;
+  std::optional<uint16_t> serial, version;
+};
+
+TEST(CommandLineTest, HotPlugOptionsLandInTheirFields) {
+  const HotPlugCase cases[] = {
+      {{"--unplug-after-pages", "12"}, 12, {}, {}, {}, {}},
+      {{"--unplug-after-pages=0", "--replug-after-ms", "3000"}, 0, {}, 3000, {}, {}},
+      {{"--unplug-after-seconds", "2.5"}, {}, 2500, {}, {}, {}},
+      {{"--unplug-after-seconds", "7"}, {}, 7000, {}, {}, {}},
+      {{"--replug-serial", "124"}, {}, {}, {}, 124, {}},
+      {{"--replug-serial", "0x10:210", "--replug-after-ms", "0"}, {}, {}, 0, 16, 210},
+  };
+  for (const HotPlugCase& c : cases) {
+    const HotPlugOptions h = Parse(c.args).server.hotPlug;
+    const std::string what = c.args.front() + " " + c.args.back();
+    EXPECT_EQ(h.unplugAfterPages, c.afterPages) << what;
+    EXPECT_EQ(h.unplugAfterMs, c.afterMs) << what;
+    EXPECT_EQ(h.replugAfterMs, c.replugMs) << what;
+    EXPECT_EQ(h.replugSerial, c.serial) << what;
+    EXPECT_EQ(h.replugVersion, c.version) << what;
+  }
+}
+
+TEST(CommandLineTest, ProfileLogsOnceASecondAndFillsTheMemoryWithOneRun) {
+  const std::size_t capacityRun = ProfileRecords(ProfileKind::kCapacity, 24, 1000);
+  const struct {
+    std::vector<std::string> args;
+    ProfileKind kind;
+    uint16_t configWord;
+    std::size_t records;
+  } cases[] = {
+      {{"--profile", "capacity"}, ProfileKind::kCapacity, 100, capacityRun},
+      {{"--profile=solar"}, ProfileKind::kSolar, 100, 86400},
+      {{"--profile", "capacity", "--config-word", "50"}, ProfileKind::kCapacity, 50, (capacityRun * 1000 + 499) / 500},
+      {{"--config-word", "0x1064", "--profile", "solar"}, ProfileKind::kSolar, 0x1064, 86400},
+      {{"--profile", "capacity", "--records", "1200"}, ProfileKind::kCapacity, 100, 1200},
+      // A run longer than the memory: the memory holds what fits.
+      {{"--profile", "solar", "--config-word", "1"}, ProfileKind::kSolar, 1, 524288},
+  };
+  for (const auto& c : cases) {
+    const DeviceOptions d = Parse(c.args).server.device;
+    EXPECT_EQ(d.profile, c.kind) << c.args.back();
+    EXPECT_EQ(d.config.configWord, c.configWord) << c.args.back();
+    EXPECT_EQ(d.records, c.records) << c.args.back();
+  }
+  EXPECT_GT(capacityRun, 3u * 3600);
+  EXPECT_LT(capacityRun, 6u * 3600);
+  const DeviceOptions none = Parse({}).server.device;
+  EXPECT_EQ(none.profile, ProfileKind::kNone);
+  EXPECT_EQ(none.config.configWord, 33);
+  EXPECT_EQ(none.records, 3000u);
 }
 
 struct BadArgs {
@@ -122,7 +183,16 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArgs{{"--device-time", "yesterday"}, "--device-time"},
                       BadArgs{{"--records", "524289"}, "--records"},
                       BadArgs{{"--version", "210", "--records", "1048577"}, "--records"},
-                      BadArgs{{"--no-pacing=yes"}, "takes no value"}, BadArgs{{"--link", ""}, "--link"}),
+                      BadArgs{{"--no-pacing=yes"}, "takes no value"}, BadArgs{{"--link", ""}, "--link"},
+                      BadArgs{{"--unplug-after-pages", "-1"}, "--unplug-after-pages"},
+                      BadArgs{{"--unplug-after-seconds", "2,5"}, "--unplug-after-seconds"},
+                      BadArgs{{"--unplug-after-seconds", "-1"}, "--unplug-after-seconds"},
+                      BadArgs{{"--replug-after-ms", "1.5"}, "--replug-after-ms"},
+                      BadArgs{{"--replug-serial", "65536"}, "--replug-serial"},
+                      BadArgs{{"--replug-serial", "12:"}, "--replug-serial"},
+                      BadArgs{{"--replug-serial", "12:110:3"}, "--replug-serial"},
+                      BadArgs{{"--profile", "lunar"}, "capacity or solar"},
+                      BadArgs{{"--profile", "capacity", "--records", "524289"}, "--records"}),
     [](const auto& info) {
       std::string joined;
       for (const auto& a : info.param.args) joined += a + " ";
@@ -139,7 +209,9 @@ TEST(CommandLineTest, UsageNamesEveryOption) {
                           "--records", "--erase-ms", "--latency-ms", "--no-pacing", "--clock-register-5-only",
                           "--drop-reply", "--split-reply", "--short-page", "--corrupt-crc", "--silent",
                           "--vanish-after-pages", "--log", "--seed", "--freeze", "--device-time", "--stop-clock",
-                          "--link", "--print-registers", "--help"}) {
+                          "--link", "--print-registers", "--help", "--unplug-after-pages",
+                          "--unplug-after-seconds", "--replug-after-ms", "--replug-serial", "SIGUSR1", "SIGUSR2",
+                          "--profile", "capacity", "solar"}) {
     EXPECT_NE(usage.find(opt), std::string::npos) << opt;
   }
 }

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 #include <cstdlib>
 
 #include "sim/battery_model.h"
+#include "sim/battery_test_profile.h"
 #include "sim/device.h"
 #include "sim/device_clock.h"
 #include "sim/frames.h"
@@ -281,6 +283,189 @@ TEST_F(MemoryContents, RecordsUseBothRangesWithTheRightFactors) {
   }
   EXPECT_GT(low, 0);
   EXPECT_GT(high, 0);
+}
+
+TEST(CellModelTest, OpenCircuitVoltageRisesWithTheChargeAndScalesWithTheNominal) {
+  for (const double nominal : {12.0, 24.0, 48.0}) {
+    const CellModel cell{nominal, 100.0};
+    double last = 0.0;
+    for (int i = 0; i <= 1000; ++i) {
+      const double v = cell.OpenCircuitVolts(i / 1000.0);
+      ASSERT_GT(v, last) << nominal << " V at " << i / 10.0 << " %";
+      last = v;
+    }
+    const CellModel reference{24.0, 100.0};
+    EXPECT_NEAR(cell.OpenCircuitVolts(0.5) / nominal, reference.OpenCircuitVolts(0.5) / 24.0, 1e-12);
+    // An empty battery is below the cut-off once loaded, a full one still takes a charge.
+    EXPECT_LT(cell.TerminalVolts(0.0, -cell.DischargeAmps()), cell.CutOffVolts());
+    EXPECT_LT(cell.OpenCircuitVolts(1.0), cell.ChargeLimitVolts());
+    EXPECT_DOUBLE_EQ(cell.TerminalVolts(0.3, 10.0), cell.OpenCircuitVolts(0.3) + 10.0 * cell.ResistanceOhms());
+  }
+}
+
+// The stages of a capacity test as it runs, second by second.
+struct StageRun {
+  ProfilePhase phase;
+  uint64_t startMs = 0;
+  uint64_t endMs = 0;
+  ProfileSample first, last;
+};
+
+std::vector<StageRun> RunCapacityTest(ProfileBattery& p, uint64_t untilMs) {
+  std::vector<StageRun> runs;
+  for (uint64_t t = 0; t < untilMs; t += 1000) {
+    const ProfileSample s = p.At(t);
+    if (runs.empty() || runs.back().phase != s.phase) runs.push_back({s.phase, t, t, s, s});
+    runs.back().endMs = t + 1000;
+    runs.back().last = s;
+  }
+  return runs;
+}
+
+TEST(CapacityTest, RestsDischargesToTheCutOffRestsAndChargesToFullThenAgain) {
+  ProfileBattery p(ProfileKind::kCapacity, CellModel{24.0, 100.0});
+  const uint64_t cycle = p.CycleMs();
+  ASSERT_GT(cycle, 3 * 3600 * 1000ull);
+  ASSERT_LT(cycle, 6 * 3600 * 1000ull);
+  const std::vector<StageRun> runs = RunCapacityTest(p, cycle + 60000);
+  const std::vector<ProfilePhase> order = {ProfilePhase::kRest, ProfilePhase::kDischarge, ProfilePhase::kRest,
+                                           ProfilePhase::kChargeConstantCurrent,
+                                           ProfilePhase::kChargeConstantVoltage, ProfilePhase::kRest};
+  ASSERT_EQ(runs.size(), order.size());
+  for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(runs[i].phase, order[i]) << i;
+  const CellModel& cell = p.Cell();
+
+  EXPECT_EQ(runs[0].endMs - runs[0].startMs, ProfileBattery::kRestBeforeMs);
+  EXPECT_EQ(runs[2].endMs - runs[2].startMs, ProfileBattery::kRestAfterMs);
+  EXPECT_EQ(runs[5].startMs, cycle);
+
+  // The discharge: constant current until the loaded voltage meets the cut-off.
+  const StageRun& d = runs[1];
+  EXPECT_DOUBLE_EQ(d.first.battery.dcAmps, -cell.DischargeAmps());
+  EXPECT_DOUBLE_EQ(d.last.battery.dcAmps, -cell.DischargeAmps());
+  EXPECT_GT(d.last.battery.volts, cell.CutOffVolts());
+  EXPECT_LT(d.last.battery.volts, cell.CutOffVolts() + 0.01);
+  EXPECT_GT(d.last.soc, 0.0);
+  const double hours = static_cast<double>(d.endMs - d.startMs) / 3.6e6;
+  EXPECT_NEAR(d.first.battery.chargeAh - runs[2].first.battery.chargeAh, cell.DischargeAmps() * hours, 1e-6);
+  EXPECT_NEAR(d.first.soc - runs[2].first.soc, cell.DischargeAmps() * hours / cell.capacityAh, 1e-9);
+  // At rest the voltage recovers to the open-circuit voltage.
+  EXPECT_NEAR(runs[2].first.battery.volts, cell.OpenCircuitVolts(runs[2].first.soc), 1e-9);
+  EXPECT_GT(runs[2].first.battery.volts, d.last.battery.volts + 1.0);
+
+  // The charge: constant current up to the charger's voltage, then that voltage with a
+  // falling current until full.
+  EXPECT_DOUBLE_EQ(runs[3].first.battery.dcAmps, cell.ChargeAmps());
+  EXPECT_LT(runs[3].last.battery.volts, cell.ChargeLimitVolts());
+  const StageRun& cv = runs[4];
+  EXPECT_LT(cv.last.battery.dcAmps, cv.first.battery.dcAmps / 2);
+  EXPECT_NEAR(cv.first.battery.volts, cell.ChargeLimitVolts(), 0.01);
+  EXPECT_DOUBLE_EQ(runs[5].first.soc, 1.0);
+  double lastAmps = cv.first.battery.dcAmps;
+  for (uint64_t t = cv.startMs; t + 1000 < cv.endMs; t += 1000) {
+    const ProfileSample s = p.At(t);
+    EXPECT_LE(s.battery.dcAmps, lastAmps + 1e-9) << t;
+    EXPECT_LE(s.battery.volts, cell.ChargeLimitVolts() + 1e-9) << t;
+    lastAmps = s.battery.dcAmps;
+  }
+  // Every sample is the cell's terminal voltage for its current and charge.
+  for (uint64_t t = 0; t < cycle; t += 777) {
+    const ProfileSample s = p.At(t);
+    EXPECT_NEAR(s.battery.volts, cell.TerminalVolts(s.soc, s.battery.dcAmps), 1e-9) << t;
+  }
+}
+
+TEST(SolarDay, ChargesInTheSunAndDischargesInTheEvening) {
+  // The profile starts at midnight: the sun follows the hours of its clock.
+  ProfileBattery p(ProfileKind::kSolar, CellModel{12.0, 100.0}, 0, 3);
+  EXPECT_EQ(p.CycleMs(), ProfileBattery::kDayMs);
+  double night = -1e9, noon = 0, evening = 0, lowSoc = 1, highSoc = 0, peakLoad = 0;
+  for (uint64_t t = 0; t < ProfileBattery::kDayMs; t += 1000) {
+    const ProfileSample s = p.At(t);
+    const double h = static_cast<double>(t) / 3.6e6;
+    if (h < 5) night = std::max(night, s.battery.dcAmps);
+    if (h >= 12 && h < 14) noon = std::max(noon, s.battery.dcAmps);
+    if (h >= 20.5 && h < 22) evening = std::min(evening, s.battery.dcAmps);
+    peakLoad = std::min(peakLoad, s.battery.dcAmps);
+    lowSoc = std::min(lowSoc, s.soc);
+    highSoc = std::max(highSoc, s.soc);
+    ASSERT_LE(s.battery.volts, p.Cell().ChargeLimitVolts() + 1e-9) << t;
+    ASSERT_NEAR(s.battery.volts, p.Cell().TerminalVolts(s.soc, s.battery.dcAmps), 1e-9) << t;
+  }
+  EXPECT_LT(night, 0.0);  // only loads before dawn
+  EXPECT_GT(noon, 5.0);    // the panels outrun the loads
+  EXPECT_LT(evening, -5.0);
+  EXPECT_LT(peakLoad, -60.0);  // the pump needs the high range
+  EXPECT_GT(highSoc - lowSoc, 0.1);
+  EXPECT_GE(lowSoc, 0.0);
+  EXPECT_LE(highSoc, 1.0);
+}
+
+struct ProfileDeviceCase {
+  ProfileKind kind;
+  uint16_t configWord;
+  std::size_t records;
+};
+
+class ProfileDevice : public ::testing::TestWithParam<ProfileDeviceCase> {};
+
+// The memory image and the live registers are two views of one battery test.
+TEST_P(ProfileDevice, MemoryAndLiveRegistersFollowTheModel) {
+  const ProfileDeviceCase c = GetParam();
+  VirtualClock clock;
+  const LocalTime start = testing::Time(2024, 3, 15, 10, 20, 30);
+  clock.SetLocalTime(start);
+  DeviceOptions o;
+  o.profile = c.kind;
+  o.config.configWord = c.configWord;
+  o.records = c.records;
+  o.seed = 5;
+  SimDevice device(o, clock);
+  ASSERT_EQ(device.RecordCount(), c.records);
+  const uint64_t period = o.config.RecordPeriodMs();
+  const int64_t first = CivilToMs(start) - static_cast<int64_t>(c.records * period);
+  ProfileBattery model(c.kind, CellModel{24.0, 100.0}, static_cast<uint64_t>(first % 86400000), 5);
+  for (std::size_t k = 0; k < c.records; k += 97) {
+    const LocalTime at = MsToCivil(first + static_cast<int64_t>(k * period));
+    ASSERT_EQ(device.Record(k), BuildRecord(model.At(k * period).battery, at, o.config)) << k;
+  }
+  uint64_t elapsed = 0;
+  for (const uint32_t step : {0u, 1500u, 600000u}) {
+    clock.Advance(step);
+    elapsed += step;
+    const uint64_t since = c.records * period + elapsed;
+    EXPECT_EQ(device.Measurement(), BuildMeasurementRegisters(model.At(since).battery, device.Time(), o.config))
+        << step;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ProfileDevice,
+                         ::testing::Values(ProfileDeviceCase{ProfileKind::kCapacity, 100, 15000},
+                                           ProfileDeviceCase{ProfileKind::kCapacity, 33, 4000},
+                                           ProfileDeviceCase{ProfileKind::kSolar, 100, 86400}),
+                         [](const auto& info) {
+                           return std::string(ProfileKindName(info.param.kind)) + "_" +
+                                  std::to_string(info.param.configWord);
+                         });
+
+// The memory and the live registers of a logger with no battery test profile, as they have
+// been since downloads were first compared against the memory image: a change of the model
+// shows here before it shows as a download that no longer matches an older file.
+TEST(DefaultBattery, MemoryAndRegistersStayByteForByte) {
+  VirtualClock clock;
+  clock.SetLocalTime(testing::Time(2024, 3, 15, 10, 20, 30));
+  SimDevice device(DeviceOptions{}, clock);
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  const auto mix = [&](uint8_t b) { hash = (hash ^ b) * 1099511628211ull; };
+  for (uint16_t address = 0; address < 16 * 12; address += 16) {
+    for (const uint8_t b : device.Page(address)) mix(b);
+  }
+  clock.Advance(12345);
+  for (const uint16_t r : device.Measurement()) {
+    mix(static_cast<uint8_t>(r >> 8));
+    mix(static_cast<uint8_t>(r & 0xFF));
+  }
+  EXPECT_EQ(hash, 12618860083954333837ull);
 }
 
 }  // namespace

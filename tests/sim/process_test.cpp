@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <utility>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -81,6 +83,43 @@ TEST_F(SimProcess, PrintsItsPortAnswersAndExitsCleanlyOnSigterm) {
   std::filesystem::remove_all(dir);
 }
 
+TEST_F(SimProcess, Sigusr1UnplugsAndSigusr2PlugsBackAsTheLoggerItWasToldToBe) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("zentrova-sim-plug-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string link = (dir / "port").string();
+  const std::string port = StartSim({"--link", link, "--no-pacing", "--replug-serial", "4242:210"});
+  ASSERT_EQ(port.rfind("/dev/pts/", 0), 0u) << port;
+  const auto identity = [&] {
+    testing::PtyClient client;
+    if (!client.Open(link)) return std::pair<int, int>{-1, -1};
+    const std::vector<uint8_t> reply = Exchange(client, ConfigReadRequest(), 25);
+    if (reply.size() != 25u) return std::pair<int, int>{-2, -2};
+    return std::pair<int, int>{testing::Reg(reply, 1), testing::Reg(reply, 0)};
+  };
+  EXPECT_EQ(identity(), (std::pair<int, int>{123, 110}));
+  testing::PtyClient held;
+  ASSERT_TRUE(held.Open(link));
+
+  ASSERT_TRUE(sim_->Signal(SIGUSR1));
+  ASSERT_TRUE(sim_->WaitForError("unplugged on request: " + link + " is gone", 5000)) << sim_->Err();
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  EXPECT_FALSE(held.Write(ConfigReadRequest()));  // hung up
+  held.Close();
+  EXPECT_EQ(identity().first, -1);
+
+  ASSERT_TRUE(sim_->Signal(SIGUSR2));
+  ASSERT_TRUE(sim_->WaitForError("plugged back on request: " + link + " -> /dev/pts/", 5000)) << sim_->Err();
+  EXPECT_NE(sim_->Err().find("serial 4242, version 210"), std::string::npos) << sim_->Err();
+  EXPECT_EQ(identity(), (std::pair<int, int>{4242, 210}));
+
+  ASSERT_TRUE(sim_->Signal(SIGTERM));
+  EXPECT_EQ(WaitSim(), 0);
+  EXPECT_EQ(std::count(sim_->Err().begin(), sim_->Err().end(), '\n'), 2) << sim_->Err();
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  std::filesystem::remove_all(dir);
+}
+
 TEST_F(SimProcess, SigintAlsoEndsIt) {
   const std::string port = StartSim({"--no-pacing"});
   ASSERT_FALSE(port.empty());
@@ -127,7 +166,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadOptions,
                          ::testing::Values(BadRun{{"--frobnicate"}, "unknown option '--frobnicate'"},
                                            BadRun{{"--version", "ten"}, "--version"},
                                            BadRun{{"--split-reply", "3"}, "N:MS"},
-                                           BadRun{{"--records", "600000"}, "at most 524288"}),
+                                           BadRun{{"--records", "600000"}, "at most 524288"},
+                                           BadRun{{"--replug-serial", "x"}, "S or S:VERSION"},
+                                           BadRun{{"--profile", "lunar"}, "capacity or solar"}),
                          [](const auto& info) {
                            std::string joined;
                            for (const auto& a : info.param.args) joined += a + " ";
@@ -147,6 +188,17 @@ TEST(SimExecutable, PrintRegistersListsSeventeen) {
   ASSERT_EQ(lines.size(), 17u) << f.out;
   EXPECT_EQ(lines[2], "[2]: \t0x04D2");  // 12.34 A at 50 A per 5000 counts
   EXPECT_EQ(lines[6], "[6]: \t0x1388");  // 24 V at 24 V nominal
+}
+
+TEST(SimExecutable, CapacityProfileIsBackAtRestWhenReached) {
+  // The memory holds one whole capacity test; the logger is reached as the next one begins,
+  // resting full: no current, the open-circuit voltage of a full battery (27.96 V of 24).
+  const ztest::Ran f = RunToEnd({kSimExe, "--profile", "capacity", "--print-registers"});
+  EXPECT_EQ(f.status, 0) << f.err;
+  const std::vector<std::string> lines = RegisterLines(f.out);
+  ASSERT_EQ(lines.size(), 17u) << f.out;
+  EXPECT_EQ(lines[0], "[0]: \t0x0000");
+  EXPECT_EQ(lines[6], "[6]: \t0x16C1");
 }
 
 // mbpoll is a libmodbus master: it checks the frame, the address, the byte count and the

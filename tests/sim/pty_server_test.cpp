@@ -2,12 +2,17 @@
 #include "sim/pty_server.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -225,6 +230,185 @@ TEST_F(PtyServerTest, MutedDeviceKeepsThePortButNeverAnswers) {
   ASSERT_TRUE(client_.Write(MeasurementRequest()));
   EXPECT_TRUE(client_.ReadUntilQuiet(50, 100).empty());
   EXPECT_FALSE(server_->LinkClosed());
+}
+
+// A logger behind a link in a folder of its own, so that it can be unplugged and plugged back.
+class HotPlugTest : public PtyServerTest {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("zentrova-hotplug-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override {
+    client_.Close();
+    if (server_) server_->Stop();
+    std::filesystem::remove_all(dir_);
+  }
+  ServerOptions Linked() {
+    ServerOptions o;
+    o.linkPath = (dir_ / "logger").string();
+    o.log = &log_;
+    return o;
+  }
+  bool LinkExists() const {
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(dir_ / "logger"));
+  }
+  // The serial number and version of the configuration reply.
+  std::pair<uint16_t, uint16_t> Identity() {
+    const std::vector<uint8_t> reply = Exchange(client_, ConfigReadRequest(), 25);
+    if (reply.size() != 25u || !ReplyCrcValid(reply)) return {0, 0};
+    return {testing::Reg(reply, 1), testing::Reg(reply, 0)};
+  }
+
+  std::filesystem::path dir_;
+  std::ostringstream log_;  // read only after Stop
+};
+
+TEST_F(HotPlugTest, UnplugHangsUpTheHolderAndRemovesTheLinkReplugAnswersBehindIt) {
+  StartServer(Linked());
+  EXPECT_EQ(server_->PortName(), (dir_ / "logger").string());
+  EXPECT_EQ(std::filesystem::read_symlink(dir_ / "logger").string(), server_->TerminalName());
+  OpenClient();
+  const std::vector<uint8_t> before = Exchange(client_, PageRequest(0x10), 4096);
+  ASSERT_EQ(before.size(), 4096u);
+
+  ASSERT_TRUE(server_->Unplug());
+  EXPECT_FALSE(server_->Plugged());
+  EXPECT_FALSE(LinkExists());
+  PtyClient other;
+  std::string error;
+  EXPECT_FALSE(other.Open(server_->PortName(), &error));
+  EXPECT_NE(error.find(std::strerror(ENOENT)), std::string::npos) << error;
+  // The old slave is hung up: poll says so at once and a read brings nothing.
+  pollfd p{client_.fd(), POLLIN, 0};
+  ASSERT_EQ(::poll(&p, 1, 1000), 1);
+  EXPECT_NE(p.revents & POLLHUP, 0);
+  uint8_t byte = 0;
+  EXPECT_LE(::read(client_.fd(), &byte, 1), 0);
+  EXPECT_FALSE(client_.Write(PageRequest(0x10)));
+  EXPECT_FALSE(server_->Unplug());  // already out
+
+  ASSERT_TRUE(server_->Replug());
+  EXPECT_TRUE(server_->Plugged());
+  ASSERT_TRUE(LinkExists());
+  EXPECT_EQ(std::filesystem::read_symlink(dir_ / "logger").string(), server_->TerminalName());
+  EXPECT_FALSE(server_->Replug());  // already in
+  OpenClient();
+  EXPECT_EQ(Exchange(client_, PageRequest(0x10), 4096), before);
+  EXPECT_EQ(Identity(), (std::pair<uint16_t, uint16_t>{123, 110}));
+  server_->Stop();
+  EXPECT_FALSE(LinkExists());
+  const std::string text = log_.str();
+  EXPECT_NE(text.find("unplugged on request: " + (dir_ / "logger").string() + " is gone"), std::string::npos) << text;
+  EXPECT_NE(text.find("plugged back on request: " + (dir_ / "logger").string() + " -> /dev/pts/"), std::string::npos)
+      << text;
+}
+
+TEST_F(HotPlugTest, ComesBackAsAnotherLoggerWhenToldTo) {
+  const struct {
+    std::optional<uint16_t> version;
+    std::pair<uint16_t, uint16_t> after;
+  } cases[] = {{std::nullopt, {4242, 110}}, {210, {4242, 210}}};
+  for (const auto& c : cases) {
+    ServerOptions o = Linked();
+    o.hotPlug.replugSerial = 4242;
+    o.hotPlug.replugVersion = c.version;
+    StartServer(o);
+    OpenClient();
+    EXPECT_EQ(Identity(), (std::pair<uint16_t, uint16_t>{123, 110}));
+    ASSERT_TRUE(server_->Unplug());
+    ASSERT_TRUE(server_->Replug());
+    OpenClient();
+    EXPECT_EQ(Identity(), c.after);
+    client_.Close();
+    server_->Stop();
+  }
+}
+
+TEST_F(HotPlugTest, UnplugsAfterPagesAndComesBackByItselfWithTheSameMemory) {
+  ServerOptions o = Linked();
+  o.hotPlug.unplugAfterPages = 2;
+  o.hotPlug.replugAfterMs = 1000;
+  StartServer(o);
+  OpenClient();
+  ASSERT_EQ(Exchange(client_, PageRequest(0x00), 4096).size(), 4096u);
+  ASSERT_EQ(Exchange(client_, PageRequest(0x10), 4096).size(), 4096u);
+  ASSERT_TRUE(client_.Write(PageRequest(0x20)));  // the cable slips under this one
+  ASSERT_TRUE(Eventually([&] { return !server_->Plugged(); }));
+  EXPECT_FALSE(LinkExists());
+  EXPECT_TRUE(client_.ReadUntilQuiet(50, 100).empty());
+  client_.Close();
+  ASSERT_TRUE(Eventually([&] { return server_->Plugged(); }));
+  OpenClient();
+  EXPECT_EQ(Exchange(client_, PageRequest(0x20), 4096), server_->Device().Page(0x20));
+  ASSERT_EQ(Exchange(client_, PageRequest(0x30), 4096).size(), 4096u);  // once only
+  server_->Stop();
+  const std::string text = log_.str();
+  EXPECT_NE(text.find("unplugged after 2 pages: "), std::string::npos) << text;
+  EXPECT_NE(text.find("plugged back after 1000 ms: "), std::string::npos) << text;
+}
+
+TEST_F(HotPlugTest, UnplugsAfterATimeAndStaysOutUntilPluggedBack) {
+  ServerOptions o = Linked();
+  o.hotPlug.unplugAfterMs = 100;
+  std::ostringstream notices;
+  o.notices = &notices;
+  StartServer(o);
+  ASSERT_TRUE(Eventually([&] { return !server_->Plugged(); }));
+  EXPECT_FALSE(LinkExists());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(server_->Plugged());
+  ASSERT_TRUE(server_->Replug());
+  OpenClient();
+  EXPECT_EQ(Exchange(client_, MeasurementRequest(), 39).size(), 39u);
+  server_->Stop();
+  // One line each, on the notices as in the log.
+  const std::string text = notices.str();
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+  EXPECT_NE(text.find("unplugged after 100 ms: "), std::string::npos) << text;
+  EXPECT_NE(text.find("plugged back on request: "), std::string::npos) << text;
+}
+
+TEST_F(HotPlugTest, WithoutALinkTheNewTerminalIsThePortName) {
+  StartServer();
+  const std::string first = server_->PortName();
+  OpenClient();
+  ASSERT_TRUE(server_->Unplug());
+  ASSERT_TRUE(server_->Replug());
+  EXPECT_EQ(server_->PortName(), server_->TerminalName());
+  EXPECT_NE(server_->PortName(), first);  // the old one is still held by the client
+  PtyClient again;
+  ASSERT_TRUE(again.Open(server_->PortName()));
+  EXPECT_EQ(Exchange(again, MeasurementRequest(), 39).size(), 39u);
+}
+
+TEST_F(HotPlugTest, UnplugCutsAReplyThatWasStillComing) {
+  ServerOptions o = Linked();
+  o.latencyMs = 2000;
+  StartServer(o);
+  OpenClient();
+  ASSERT_TRUE(client_.Write(MeasurementRequest()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const auto t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(server_->Unplug());
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
+  ASSERT_TRUE(server_->Replug());
+  client_.Close();
+  OpenClient();
+  EXPECT_TRUE(client_.ReadUntilQuiet(50, 100).empty());  // nothing of the old request
+}
+
+TEST_F(HotPlugTest, APlugInThatChangesNothingLosesNoReply) {
+  ServerOptions o = Linked();
+  o.latencyMs = 300;
+  StartServer(o);
+  OpenClient();
+  ASSERT_TRUE(client_.Write(MeasurementRequest()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(server_->Replug());  // it is plugged in already
+  const std::vector<uint8_t> reply = client_.ReadExactly(39, 2000);
+  ASSERT_EQ(reply.size(), 39u);
+  EXPECT_TRUE(ReplyCrcValid(reply));
 }
 
 TEST_F(PtyServerTest, LogShowsRequestsAndReplies) {
