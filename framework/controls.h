@@ -3,6 +3,7 @@
 // control's new state and never read the model directly from another thread.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,11 @@ class ControlModel {
   void SetStep(int id, int step);
   void SetBarColor(int id, COLORREF color);
 
+  // Text the person typed into a control that no saving exchange has read since.
+  void MarkTyped(int id) { typed_.insert(id); }
+  void ClearTyped(int id) { typed_.erase(id); }
+  bool Typed(int id) const { return typed_.count(id) != 0; }
+
  private:
   ControlState& Mut(int id);
   void Changed(const ControlState& c);
@@ -73,6 +79,7 @@ class ControlModel {
   std::vector<ControlState> controls_;
   int focus_ = 0;
   IControlObserver* observer_ = nullptr;
+  std::set<int> typed_;
 };
 
 }  // namespace zfw

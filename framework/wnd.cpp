@@ -109,6 +109,30 @@ std::string ControlText(CDataExchange* pDX, int id, std::size_t maxChars) {
   AfxMessageBox(message, MB_ICONEXCLAMATION);
   pDX->Fail();
 }
+
+// Whether a loading exchange writes control id; one that does takes the field over from the
+// person.
+bool Loads(CDataExchange* pDX, int id) {
+  zfw::ControlModel& model = pDX->m_pDlgWnd->Controls();
+  if (pDX->m_bKeepTyped && model.Typed(id)) return false;
+  model.ClearTyped(id);
+  return true;
+}
+
+// A saving exchange has read what was typed into control id.
+void Taken(CDataExchange* pDX, int id) { pDX->m_pDlgWnd->Controls().ClearTyped(id); }
+
+// Raised while a tick or queued work runs.
+class Unattended {
+ public:
+  explicit Unattended(int& depth) : depth_(depth) { ++depth_; }
+  ~Unattended() { --depth_; }
+  Unattended(const Unattended&) = delete;
+  Unattended& operator=(const Unattended&) = delete;
+
+ private:
+  int& depth_;
+};
 }  // namespace
 
 void CDataExchange::PrepareCtrl(int id) {
@@ -138,7 +162,8 @@ void DDX_Text(CDataExchange* pDX, int id, CString& value) {
   pDX->PrepareEditCtrl(id);
   if (pDX->m_bSaveAndValidate) {
     value = CString(pDX->m_pDlgWnd->Controls().Get(id).text);
-  } else {
+    Taken(pDX, id);
+  } else if (Loads(pDX, id)) {
     pDX->m_pDlgWnd->Controls().SetText(id, value.str());
   }
 }
@@ -149,7 +174,8 @@ void DDX_Text(CDataExchange* pDX, int id, int& value) {
     const auto scanned = zfw::ScanInt(ControlText(pDX, id, 63));
     if (!scanned) FailWith(pDX, kParseInt);
     value = *scanned;
-  } else {
+    Taken(pDX, id);
+  } else if (Loads(pDX, id)) {
     pDX->m_pDlgWnd->Controls().SetText(id, zfw::Format("%d", value));
   }
 }
@@ -160,7 +186,8 @@ void DDX_Text(CDataExchange* pDX, int id, unsigned& value) {
     const auto scanned = zfw::ScanUnsigned(ControlText(pDX, id, 63));
     if (!scanned) FailWith(pDX, kParseUnsigned);
     value = *scanned;
-  } else {
+    Taken(pDX, id);
+  } else if (Loads(pDX, id)) {
     pDX->m_pDlgWnd->Controls().SetText(id, zfw::Format("%u", value));
   }
 }
@@ -171,7 +198,8 @@ void DDX_Text(CDataExchange* pDX, int id, float& value) {
     const auto scanned = zfw::ScanDouble(ControlText(pDX, id, 399));
     if (!scanned) FailWith(pDX, kParseReal);
     value = static_cast<float>(*scanned);
-  } else {
+    Taken(pDX, id);
+  } else if (Loads(pDX, id)) {
     pDX->m_pDlgWnd->Controls().SetText(id, zfw::Format("%.*g", 6, static_cast<double>(value)));
   }
 }
@@ -194,6 +222,7 @@ CDialogEx::CDialogEx(const zfw::DialogTemplate& tmpl, CWnd* /*parent*/)
       clock_(*zfw::CurrentEnvironment().clock),
       loop_(clock_) {
   loop_.SetTimerHandler([this](UINT_PTR id) {
+    const Unattended tick(unattended_);
     zfw::MsgArgs args;
     args.timerId = id;
     Dispatch(zfw::Msg::kTimer, 0, args);
@@ -267,6 +296,7 @@ void CDialogEx::DoDataExchange(CDataExchange* /*pDX*/) {}
 
 BOOL CDialogEx::UpdateData(BOOL saveAndValidate) {
   CDataExchange dx(this, saveAndValidate);
+  dx.m_bKeepTyped = !saveAndValidate && unattended_ > 0;
   try {
     DoDataExchange(&dx);
   } catch (const CUserException&) {
@@ -359,7 +389,10 @@ void CDialogEx::HandleInput(const InputEvent& e) {
       ClickButton(e.id);
       break;
     case InputEvent::Kind::kEditText:
-      if (model_->Find(e.id) != nullptr) model_->SetText(e.id, e.text);
+      if (model_->Find(e.id) != nullptr) {
+        model_->SetText(e.id, e.text);
+        model_->MarkTyped(e.id);
+      }
       break;
     case InputEvent::Kind::kFocus:
       if (model_->Find(e.id) != nullptr) ChangeFocus(e.id);
@@ -402,7 +435,12 @@ void CDialogEx::PostInput(const InputEvent& event) {
   loop_.Post([this, event] { HandleInput(event); });
 }
 
-void CDialogEx::PostToWindow(std::function<void()> task) { loop_.Post(std::move(task)); }
+void CDialogEx::PostToWindow(std::function<void()> task) {
+  loop_.Post([this, task = std::move(task)] {
+    const Unattended queued(unattended_);
+    task();
+  });
+}
 
 int AfxMessageBox(const CString& text, UINT type) {
   zfw::IView* view = zfw::CurrentEnvironment().view;

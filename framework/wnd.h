@@ -104,6 +104,9 @@ class CDataExchange {
   BOOL m_bSaveAndValidate;
   int m_idLastControl = 0;
   bool m_bEditLastControl = false;
+  // A loading exchange that leaves alone the text the person typed and no saving exchange
+  // has read yet (see CDialogEx::UpdateData).
+  bool m_bKeepTyped = false;
 };
 
 // The exchange kinds. Loading writes the member into the control, saving reads it back.
@@ -132,7 +135,10 @@ class CDialogEx : public CWnd {
   virtual void OnOK();
   virtual void OnCancel();
   virtual void DoDataExchange(CDataExchange* pDX);
-  // Runs the window's data exchange; FALSE when a field could not be read.
+  // Runs the window's data exchange; FALSE when a field could not be read. A loading
+  // exchange run by a timer tick or by work queued with PostToWindow does not write over text
+  // the person has typed and no saving exchange has read: a poll must not take back what is
+  // being typed. One the person's own input leads to writes every field.
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
   // Window timers; the ticks arrive as Msg::kTimer on the window thread.
@@ -189,6 +195,7 @@ class CDialogEx : public CWnd {
   std::map<int, std::unique_ptr<CWnd>> tempControls_;  // objects handed out by GetDlgItem
   HICON icon_ = 0;
   int result_ = 0;
+  int unattended_ = 0;  // > 0 while a timer tick or queued work runs, not the person's input
 };
 
 // The framework's own message box: titled with the application's name.

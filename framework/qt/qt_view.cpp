@@ -346,6 +346,10 @@ void Host::Build(Control& c) {
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->setCompleter(nullptr);
         c.lineEdit = combo->lineEdit();
+        // Qt picks the entry that the edit part's text names when the person leaves it, and
+        // reports that as activated; only a pick from the list is a selection, so the combo
+        // box is not told that editing ended.
+        QObject::disconnect(c.lineEdit, SIGNAL(editingFinished()), combo, nullptr);
       }
       QObject::connect(combo, &QComboBox::activated, this, [this, id](int index) {
         if (applying_) return;

@@ -188,6 +188,23 @@ TEST_F(PortList, PickingNoOnlyStopsTheLivePoll) {
   EXPECT_EQ(Text(IDC_STATUS), " ");
 }
 
+TEST_F(PortList, ANameTypedIntoTheEditPartAndLeftSelectsNothing) {
+  Build({}, false, {kPort});
+  Answering();
+
+  Focus(IDC_PORT);
+  Type(IDC_PORT, kPort);
+  Enter();
+  Focus(IDC_POLL_PERIOD);
+
+  EXPECT_EQ(Control(IDC_PORT).curSel, 0);
+  EXPECT_EQ(Text(IDC_PORT), kPort) << "the text stays as typed";
+  EXPECT_EQ(dlg->m_strPortName.str(), "");
+  EXPECT_TRUE(device->Written().empty());
+  EXPECT_EQ(device->OpenCount(), 0);
+  EXPECT_FALSE(TimerArmed(1));
+}
+
 TEST_F(PortList, ADoubleClickRefillsTheListAndPausesPollingUntilThePortIsPickedAgain) {
   Build({"COM1"}, false, {kPort});
   Answering();

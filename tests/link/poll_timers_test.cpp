@@ -2,9 +2,11 @@
 // virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "support/expected_dump.h"
 #include "support/logger_fixture.h"
 
 namespace {
@@ -155,6 +157,89 @@ TEST_F(IdleTicks, OnNoTheRequestBeingBuiltIsDropped) {
   dlg->SetTimer(1, 300);
   dlg->Loop().RunFor(300);
   EXPECT_TRUE(dlg->m_txFrame.IsEmpty());
+}
+
+// What the person types into a field is theirs until a handler reads it: neither poll writes
+// the field back from its member meanwhile, whether the person is still in it or has just
+// pressed a button (the press takes the focus before the click is handled).
+struct TypedFieldCase {
+  const char* name;
+  uint16_t version;
+  bool recording;  // the recording poll (timer 2) asks, not the live poll
+  int field;
+  const char* typed;
+  bool leaveFirst;  // the focus moves on to a button before the polls come
+};
+
+class TypingUnderThePoll : public ztest::LoggerFixture, public ::testing::WithParamInterface<TypedFieldCase> {
+ protected:
+  std::size_t MeasurementRequests() const {
+    const auto written = device->Written();
+    return static_cast<std::size_t>(std::count(written.begin(), written.end(), ztest::kMeasurementRequest));
+  }
+  ztest::ScratchFolder folder;
+};
+
+TEST_P(TypingUnderThePoll, KeepsTheTypedTextAndEnterTakesIt) {
+  const TypedFieldCase& c = GetParam();
+  Answering({.version = c.version, .serial = 123, .shuntMillivolts = 50, .shuntAmps = 300, .word = 0x0021});
+  Pick(kPort);
+  if (c.recording) {
+    view.QueueFileDialogAnswer((folder / "rec.txt").string());
+    Click(IDC_RECORD);
+    ASSERT_TRUE(TimerArmed(2));
+  }
+  const std::size_t before = MeasurementRequests();
+
+  Focus(c.field);
+  Type(c.field, c.typed);
+  if (c.leaveFirst) Focus(IDC_SET_CONFIG);
+  dlg->Loop().RunFor(1000);
+  if (c.recording || (c.field != IDC_RECORD_PERIOD && c.field != IDC_POLL_PERIOD)) {
+    ASSERT_GE(MeasurementRequests() - before, 3u) << "the polls went on";
+  }
+  EXPECT_EQ(Text(c.field), c.typed);
+
+  Focus(c.field);
+  Enter();
+  EXPECT_EQ(view.MessageBoxes().size(), 0u);
+  const std::string member = c.field == IDC_SHUNT_MV      ? std::to_string(dlg->m_nShuntMillivolts)
+                             : c.field == IDC_SHUNT_A     ? std::to_string(dlg->m_nShuntAmps)
+                             : c.field == IDC_POLL_PERIOD ? std::to_string(dlg->m_nRecordPollMs)
+                                                          : Text(IDC_RECORD_PERIOD);
+  EXPECT_EQ(member, c.typed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TypingUnderThePoll,
+    ::testing::Values(TypedFieldCase{"ShuntMillivoltsLiveV8", 8, false, IDC_SHUNT_MV, "75", false},
+                      TypedFieldCase{"ShuntAmpsLiveV210", 210, false, IDC_SHUNT_A, "500", false},
+                      TypedFieldCase{"ShuntMillivoltsLeftForAButton", 8, false, IDC_SHUNT_MV, "75", true},
+                      TypedFieldCase{"RecordPeriodRecording", 8, true, IDC_RECORD_PERIOD, "1.5", false},
+                      TypedFieldCase{"PollPeriodRecording", 8, true, IDC_POLL_PERIOD, "450", false},
+                      TypedFieldCase{"ShuntMillivoltsRecording", 210, true, IDC_SHUNT_MV, "60", false},
+                      TypedFieldCase{"ShuntAmpsRecording", 8, true, IDC_SHUNT_A, "100", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The fault as the person met it: 75 typed while a version-8 logger is polled live, then a
+// click on Set configuration.
+TEST_F(TypingUnderThePoll, SetConfigurationSendsTheTypedRating) {
+  Answering();
+  Pick(kPort);
+  Focus(IDC_SHUNT_MV);
+  Type(IDC_SHUNT_MV, "75");
+  dlg->Loop().RunFor(1000);
+
+  Click(IDC_SET_CONFIG);
+
+  const auto written = device->Written();
+  ASSERT_FALSE(written.empty());
+  const Bytes& sent = written.back();
+  ASSERT_EQ(sent.size(), 17u);
+  EXPECT_EQ(sent[1], 0x65);
+  EXPECT_EQ(sent[11] << 8 | sent[12], 75) << "the millivolts as typed";
+  EXPECT_EQ(sent[13] << 8 | sent[14], 300);
+  EXPECT_EQ(Text(IDC_SHUNT_MV), "75");
 }
 
 }  // namespace

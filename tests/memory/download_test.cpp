@@ -465,6 +465,65 @@ INSTANTIATE_TEST_SUITE_P(Table, UncreatableDumpFile,
                                            FailureTextCase{"En", 1, "Cannot create the file:"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A file of rows has one writer: neither the dump nor the recording takes a name the other
+// writes, whatever the person answers about replacing it, and the first keeps its file.
+struct SharedNameCase {
+  const char* name;
+  bool recordingFirst;
+};
+
+class OneWriterPerFile : public DownloadFixture, public ::testing::WithParamInterface<SharedNameCase> {
+ protected:
+  void Press(int id) {
+    view.QueueFileDialogAnswer((folder / "dump.txt").string());
+    view.QueueMessageBoxAnswer(IDOK);  // replace it
+    Click(id);
+  }
+};
+
+TEST_P(OneWriterPerFile, TheSecondCreateIsRefusedAndTheFirstWriterGoesOn) {
+  const bool recordingFirst = GetParam().recordingFirst;
+  English();
+  Fill(0, 3);
+  Pick(kPort);
+  const auto path = DumpPath("Zentrova-24 N00123");
+  Press(recordingFirst ? IDC_RECORD : IDC_RECEIVE);
+  if (recordingFirst) dlg->Loop().RunFor(400);  // rows of its own
+  const std::string before = ztest::ReadWhole(path);
+  ASSERT_FALSE(before.empty());
+
+  Press(recordingFirst ? IDC_RECEIVE : IDC_RECORD);
+
+  const auto boxes = view.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u) << "the question about replacing it, then the refusal";
+  EXPECT_NE(boxes[0].text.find("Replace it?"), std::string::npos) << boxes[0].text;
+  EXPECT_EQ(boxes[1].text.rfind("Cannot create the file:\r\n", 0), 0u) << boxes[1].text;
+  EXPECT_NE(boxes[1].text.find("in use by another writer"), std::string::npos) << boxes[1].text;
+  EXPECT_EQ(ztest::ReadWhole(path), before) << "nothing of the first writer's file is lost";
+  if (recordingFirst) {
+    EXPECT_EQ(Control(IDC_RECEIVE).check, 0);
+    EXPECT_FALSE(Timer(4));
+    EXPECT_FALSE(dlg->m_hDumpFile);
+    EXPECT_EQ(Timer(2), 200u) << "the recording goes on";
+    dlg->Loop().RunFor(400);
+  } else {
+    EXPECT_EQ(Control(IDC_RECORD).check, 0);
+    EXPECT_FALSE(Timer(2));
+    EXPECT_FALSE(dlg->m_hRecordFile);
+    EXPECT_EQ(Timer(4), 1000u) << "the download goes on";
+    Tick();
+  }
+  const std::string after = ztest::ReadWhole(path);
+  EXPECT_GT(after.size(), before.size());
+  EXPECT_EQ(after.rfind(before, 0), 0u);
+  EXPECT_EQ(after.find('\0'), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OneWriterPerFile,
+                         ::testing::Values(SharedNameCase{"download_into_a_recording", true},
+                                           SharedNameCase{"recording_into_a_download", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DownloadFixture, ARowThatCannotBeWrittenStopsTheDownloadWithAMessage) {
   if (!ztest::FileSizeLimit::kSupported) GTEST_SKIP() << "no file size limit to make a write fail here";
   Fill(0, 600);

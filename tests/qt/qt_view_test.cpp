@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -520,6 +521,48 @@ TEST_F(QtViewTest, TypingPostsEditTextWhereTypingIsAllowed) {
 TEST_F(QtViewTest, ArrowKeyInComboPostsSelection) {
   Focus(kCombo);
   Key(Win(), Qt::Key_Down);
+  Drain();
+  EXPECT_EQ(Describe(recorder_.Take()), "select{106,1} ");
+}
+
+// Only a pick from the list is a selection: text typed into the edit part that names an entry
+// stays typed text when the person leaves the field, with the mouse or with Tab.
+TEST_F(QtViewTest, TypingAnEntryIntoTheComboSelectsNothing) {
+  for (const bool byTab : {false, true}) {
+    SCOPED_TRACE(byTab ? "left with Tab" : "left with a click");
+    Change(State(kCombo));  // "COM1" selected
+    Focus(kCombo);
+    auto* combo = W<QComboBox>(kCombo);
+    combo->lineEdit()->selectAll();
+    for (const QChar ch : QStringLiteral("COM3")) Key(Win(), ch.toUpper().unicode(), QString(ch));
+    ASSERT_EQ(combo->lineEdit()->text(), QStringLiteral("COM3"));
+    if (byTab) {
+      Key(Win(), Qt::Key_Tab);
+    } else {
+      Click(Win(), CentreOf(view_->Widget(kNumber)));
+    }
+    Drain();
+    ASSERT_NE(QApplication::focusWidget(), combo);
+    const std::string events = Describe(recorder_.Take());
+    EXPECT_EQ(events.find("select"), std::string::npos) << events;
+    EXPECT_NE(events.find("edit{106,'COM3'}"), std::string::npos) << events;
+    EXPECT_EQ(combo->currentIndex(), 0) << "the model keeps the selection";
+  }
+}
+
+TEST_F(QtViewTest, PickingFromTheDroppedListPostsSelection) {
+  Focus(kCombo);
+  auto* combo = W<QComboBox>(kCombo);
+  combo->showPopup();
+  ASSERT_TRUE(ProcessUntil([&] { return combo->view()->isVisible(); }));
+  QWidget* list = combo->view()->viewport();
+  const QPoint at = combo->view()->visualRect(combo->model()->index(1, 0)).center();
+  for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent e(type, QPointF(at), QPointF(list->mapToGlobal(at)), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::MouseButtons() : Qt::MouseButtons(Qt::LeftButton),
+                  Qt::NoModifier);
+    QCoreApplication::sendEvent(list, &e);
+  }
   Drain();
   EXPECT_EQ(Describe(recorder_.Take()), "select{106,1} ");
 }
