@@ -258,7 +258,8 @@ std::string UsageText(Command command) {
       return "Usage: zentrova-cli info PORT [--json]\n\nReads the logger's identity and configuration.\n" + common;
     case Command::kLive:
       return "Usage: zentrova-cli live PORT [--count N] [--json]\n\n"
-             "Prints the live readings every 300 ms, one line a reading, until N readings or Ctrl-C.\n" + common;
+             "Prints the live readings every 300 ms, one line a reading, until N readings or Ctrl-C.\n"
+             "A reader that goes away (a closed pipe) ends it too, with status 0.\n" + common;
     case Command::kRecord:
       return "Usage: zentrova-cli record PORT FILE [--poll MS] [--count N | --seconds S]\n\n"
              "Records the live readings into the file the window would write for FILE:\n"
@@ -277,7 +278,8 @@ std::string UsageText(Command command) {
     case Command::kSyncClock:
       return "Usage: zentrova-cli sync-clock PORT\n\nSets the logger's clock to this computer's local time.\n" + common;
     case Command::kErase:
-      return "Usage: zentrova-cli erase PORT --yes\n\nErases the logger's memory. Asks nothing: --yes is required.\n" + common;
+      return "Usage: zentrova-cli erase PORT --yes\n\nErases the logger's memory. Asks nothing: --yes is required.\n"
+             "Ctrl-C during the erase wait ends it at once (status 1); the logger may still be erasing.\n" + common;
     case Command::kConvert:
       return "Usage: zentrova-cli convert FILE [-o OUT]\n\n"
              "Turns a recording or memory dump file into CSV: commas between fields, points in\n"

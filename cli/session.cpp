@@ -6,14 +6,18 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "cli/convert.h"
 #include "cli/report.h"
+#include "decode/row_file.h"
 #include "dialog/port_list.h"
 #include "dialog/resource.h"
 #include "framework/environment.h"
 #include "framework/numfmt.h"
+#include "link/protocol.h"
 #include "sim/loopback_port.h"
 #include "platform/port_table.h"
 
@@ -22,7 +26,6 @@ namespace zcli {
 
 namespace {
 
-constexpr Bilingual kSuccess{"Успешно", "Successfully"};
 constexpr Bilingual kInterrupted{"прервано", "interrupted"};
 constexpr Bilingual kShuntFixed{"шунт этого логгера задан изготовителем и не меняется",
                                 "this logger's shunt rating is fixed and cannot be set"};
@@ -36,6 +39,8 @@ constexpr Bilingual kPortLost{"порт потерян", "the port was lost"};
 constexpr Bilingual kClockSet{"Часы установлены: ", "Clock set to "};
 constexpr Bilingual kErased{"Память стёрта", "Memory erased"};
 constexpr Bilingual kAnsweredNo{"(ответ: нет; --yes отвечает да)", "(answered no; --yes answers yes)"};
+constexpr Bilingual kErasing{"стирание памяти", "erasing the memory"};
+constexpr Bilingual kOutputFailed{"стандартный вывод: ", "standard output: "};
 
 constexpr uint32_t kPumpMs = 20;
 
@@ -94,9 +99,23 @@ Session::~Session() {
 
 std::string Session::Text(const Bilingual& text) const { return options_.language == 0 ? text.ru : text.en; }
 
-std::string Session::Status() const { return Trimmed(dlg_->m_strStatus.str()); }
+void Session::OnPageWritten(int pagesDone, int /*pagesInAll*/) {
+  pagesDone_ = pagesDone;
+  missesInRow_ = 0;
+}
 
-bool Session::StatusIs(const Bilingual& text) const { return dlg_->m_strStatus.str() == Text(text); }
+std::optional<zv::OperationEnd> Session::TakeEnd(zv::Operation operation) {
+  std::optional<zv::OperationEnd> found;
+  for (auto it = ends_.begin(); it != ends_.end();) {
+    if (it->operation == operation) {
+      found = *it;
+      it = ends_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return found;
+}
 
 int Session::Fail(const std::string& why) {
   ReportBoxes();
@@ -147,6 +166,7 @@ bool Session::StartWindow() {
   // Only the named port is listed: it is entry 1, after "no".
   table_ = std::make_unique<zv::FixedPortTable>();
   dlg_ = std::make_unique<COrvikDlg>(PortAccess{serial_.get(), table_.get(), {port_}});
+  dlg_->AddEventObserver(this);
   if (!dlg_->Create()) return false;
   if (options_.language == 1) {
     dlg_->Controls().SetCheck(IDC_LANGUAGE, 1);
@@ -157,12 +177,14 @@ bool Session::StartWindow() {
 
 bool Session::Start() {
   if (!StartWindow()) return Fail("the window cannot be built") == 0;
-  dlg_->m_portCombo.SetCurSel(1);
+  dlg_->Controls().SetCurSel(IDC_PORT, 1);
   dlg_->OnCbnSelchangePort();
-  if (dlg_->PortSelection() <= 0 || !StatusIs(kSuccess)) {
-    Fail(Status());
+  const auto read = TakeEnd(zv::Operation::kConfigurationRead);
+  if (!read || read->result != zv::Result::kDone || !read->configuration) {
+    Fail(read ? Trimmed(read->text) : std::string());
     return false;
   }
+  config_ = *read->configuration;
   return true;
 }
 
@@ -176,65 +198,74 @@ int Session::Ports() {
   return 0;
 }
 
-void Session::PrintInfo() {
-  COrvikDlg& d = *dlg_;
-  const std::string period = zfw::Format("%.2f", d.m_fRecordPeriod);
+void Session::PrintInfo(const zv::LoggerConfiguration& c) {
+  const std::string period = zfw::Format("%.2f", c.recordPeriod);
+  const std::string& device = c.identity.deviceName;
   if (options_.json) {
-    out_ << "{\"port\":" << JsonString(port_) << ",\"device\":" << JsonString(d.m_strDeviceName.str())
-         << ",\"version\":" << d.m_nDeviceVersion << ",\"serial\":" << d.m_nSerialNumber
-         << ",\"nominal_voltage_v\":" << d.m_nNominalVoltage << ",\"shunt_mv\":" << d.m_nShuntMillivolts
-         << ",\"shunt_a\":" << d.m_nShuntAmps << ",\"recording_period_s\":" << period
-         << ",\"event_recording\":" << (d.m_bEventRecord != 0 ? "true" : "false") << "}\n";
+    out_ << "{\"port\":" << JsonString(port_) << ",\"device\":" << JsonString(device)
+         << ",\"version\":" << c.identity.version << ",\"serial\":" << c.identity.serialNumber
+         << ",\"nominal_voltage_v\":" << c.nominalVoltage << ",\"shunt_mv\":" << c.shuntMillivolts
+         << ",\"shunt_a\":" << c.shuntAmps << ",\"recording_period_s\":" << period
+         << ",\"event_recording\":" << (c.eventRecording ? "true" : "false") << "}\n";
     return;
   }
   const bool ru = options_.language == 0;
   out_ << (ru ? "Порт: " : "Port: ") << port_ << "\n"
-       << (ru ? "Устройство: " : "Device: ") << d.m_strDeviceName.str() << "\n"
-       << (ru ? "Версия: " : "Version: ") << d.m_nDeviceVersion << "\n"
-       << (ru ? "Серийный номер: " : "Serial number: ") << d.m_nSerialNumber << "\n"
-       << (ru ? "Номинальное напряжение: " : "Nominal voltage: ") << d.m_nNominalVoltage << (ru ? " В" : " V") << "\n"
-       << (ru ? "Шунт: " : "Shunt: ") << d.m_nShuntMillivolts << (ru ? " мВ / " : " mV / ") << d.m_nShuntAmps
+       << (ru ? "Устройство: " : "Device: ") << device << "\n"
+       << (ru ? "Версия: " : "Version: ") << c.identity.version << "\n"
+       << (ru ? "Серийный номер: " : "Serial number: ") << c.identity.serialNumber << "\n"
+       << (ru ? "Номинальное напряжение: " : "Nominal voltage: ") << c.nominalVoltage << (ru ? " В" : " V") << "\n"
+       << (ru ? "Шунт: " : "Shunt: ") << c.shuntMillivolts << (ru ? " мВ / " : " mV / ") << c.shuntAmps
        << (ru ? " А" : " A") << "\n"
        << (ru ? "Период записи: " : "Recording period: ") << period << (ru ? " с" : " s") << "\n"
        << (ru ? "Запись по событию: " : "Event recording: ")
-       << (d.m_bEventRecord != 0 ? (ru ? "вкл" : "on") : (ru ? "выкл" : "off")) << "\n";
+       << (c.eventRecording ? (ru ? "вкл" : "on") : (ru ? "выкл" : "off")) << "\n";
 }
 
 int Session::Info() {
   if (!Start()) return 1;
   dlg_->KillTimer(COrvikDlg::kTimerLivePoll);
-  PrintInfo();
+  PrintInfo(config_);
   return 0;
 }
 
-void Session::PrintReading() {
-  const COrvikDlg& d = *dlg_;
-  const std::string stamp = d.m_strDateTime.str();
+bool Session::PrintReading(const zv::Measurement& m) {
   if (options_.json) {
     std::string iso;
-    if (!IsoTimeStamp(stamp, iso)) iso = stamp;
-    out_ << "{\"time\":" << JsonString(iso) << ",\"voltage_v\":" << Trimmed(d.m_strVoltage.str())
-         << ",\"current_a\":" << Trimmed(d.m_strCurrent.str()) << ",\"power_w\":" << Trimmed(d.m_strPower.str())
-         << ",\"charge_ah\":" << Trimmed(d.m_strCapacity.str()) << "}\n";
+    if (!IsoTimeStamp(m.timeText, iso)) iso = m.timeText;
+    out_ << "{\"time\":" << JsonString(iso) << ",\"voltage_v\":" << Trimmed(m.voltageText)
+         << ",\"current_a\":" << Trimmed(m.currentText) << ",\"power_w\":" << Trimmed(m.powerText)
+         << ",\"charge_ah\":" << Trimmed(m.chargeText) << "}\n";
   } else {
-    out_ << stamp << "  U " << Trimmed(d.m_strVoltage.str()) << " V  I " << Trimmed(d.m_strCurrent.str()) << " A  P "
-         << Trimmed(d.m_strPower.str()) << " W  Q " << Trimmed(d.m_strCapacity.str()) << " Ah\n";
+    out_ << m.timeText << "  U " << Trimmed(m.voltageText) << " V  I " << Trimmed(m.currentText) << " A  P "
+         << Trimmed(m.powerText) << " W  Q " << Trimmed(m.chargeText) << " Ah\n";
   }
+  errno = 0;
   out_.flush();
+  if (out_) return true;
+  outError_ = errno;
+  return false;
 }
 
 int Session::Live() {
   if (!Start()) return 1;
-  long seen = dlg_->m_nMeasurementsDecoded;
+  measurements_.clear();
   long printed = 0;
   while (!g_interrupted) {
     Pump(kPumpMs);
-    if (dlg_->PortSelection() <= 0) return Fail(Text(kPortLost));
-    if (StatusIs(exchange_texts::kNoData)) return Fail(Status());
-    if (dlg_->m_nMeasurementsDecoded == seen) continue;
-    seen = dlg_->m_nMeasurementsDecoded;
-    PrintReading();
-    if (options_.count && ++printed >= *options_.count) break;
+    if (lost_) return Fail(Text(kPortLost));
+    for (const zv::OperationEnd& poll : ends_) {
+      if (poll.operation == zv::Operation::kPoll && poll.result == zv::Result::kNoReply) return Fail(Trimmed(poll.text));
+    }
+    ends_.clear();
+    for (; !measurements_.empty(); measurements_.pop_front()) {
+      // A reader that went away (head, a closed pipe) ends the command as a finished one.
+      if (!PrintReading(measurements_.front())) {
+        if (outError_ == EPIPE) return 0;
+        return Fail(Text(kOutputFailed) + std::strerror(outError_));
+      }
+      if (options_.count && ++printed >= *options_.count) return 0;
+    }
   }
   return 0;
 }
@@ -246,15 +277,14 @@ int Session::Record() {
   view_.QueueFileDialogAnswer(options_.file);
   dlg_->Controls().SetCheck(IDC_RECORD, 1);
   dlg_->OnBnClickedRecord();
-  if (!dlg_->m_hRecordFile) return Fail(Text(kNotStarted));
-  const std::string path = dlg_->m_strRecordPath.str();
-  const long rows0 = dlg_->m_nRecordRowsWritten;
+  if (TakeEnd(zv::Operation::kRecording)) return Fail(Text(kNotStarted));
+  const std::string path = RowFileName(CString(options_.file), CString(config_.identity.deviceName)).str();
+  rowsWritten_ = 0;
   const auto start = std::chrono::steady_clock::now();
   while (!g_interrupted) {
     Pump(kPumpMs);
-    if (dlg_->m_bRecording == 0) return Fail(Text(kRecordingStopped));
-    const long rows = dlg_->m_nRecordRowsWritten - rows0;
-    if (options_.count && rows >= *options_.count) break;
+    if (TakeEnd(zv::Operation::kRecording)) return Fail(Text(kRecordingStopped));
+    if (options_.count && rowsWritten_ >= *options_.count) break;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (options_.seconds && elapsed.count() >= *options_.seconds) break;
   }
@@ -270,37 +300,40 @@ int Session::Download() {
   view_.QueueFileDialogAnswer(options_.file);
   dlg_->Controls().SetCheck(IDC_RECEIVE, 1);
   dlg_->OnReceiveData();
-  if (dlg_->m_bReceiveData != 1) return Fail(Text(kDownloadNotStarted));
-  const std::string path = dlg_->m_strDumpPath.str();
-  const int pages = dlg_->Controls().Get(IDC_PROGRESS).rangeHigh;
+  if (TakeEnd(zv::Operation::kDownload)) return Fail(Text(kDownloadNotStarted));
+  const std::string path = RowFileName(CString(options_.file), CString(config_.identity.deviceName)).str();
+  const auto pages = static_cast<int>(zv::proto::MemoryPagesForVersion(config_.identity.version));
   const bool terminal = StderrIsTerminal();
   int shown = -1;
   bool gaveUp = false;
-  while (dlg_->m_bReceiveData == 1) {
-    if (g_interrupted || dlg_->m_nPageRetries > options_.retries) {
+  pagesDone_ = 0;
+  missesInRow_ = 0;
+  std::optional<zv::OperationEnd> end;
+  while (!end) {
+    if (g_interrupted || missesInRow_ > options_.retries) {
       gaveUp = !g_interrupted;
       dlg_->Controls().SetCheck(IDC_RECEIVE, 0);
       dlg_->OnReceiveData();
+      end = TakeEnd(zv::Operation::kDownload);
       break;
     }
     Pump(kPumpMs);
-    const int pos = dlg_->Controls().Get(IDC_PROGRESS).pos;
-    const int percent = pages > 0 ? pos * 100 / pages : 0;
-    if (dlg_->m_bReceiveData == 1 && percent != shown) {
+    end = TakeEnd(zv::Operation::kDownload);
+    const int percent = pages > 0 ? pagesDone_ * 100 / pages : 0;
+    if (!end && percent != shown) {
       shown = percent;
       if (terminal) {
         const int filled = percent / 5;
         err_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
              << std::string(static_cast<std::size_t>(20 - filled), ' ') << "] " << zfw::Format("%3d", percent) << "% "
-             << pos << "/" << pages << std::flush;
+             << pagesDone_ << "/" << pages << std::flush;
       } else {
         err_ << percent << "%\n";
       }
     }
   }
   if (terminal && shown >= 0) err_ << "\n";
-  // The worker has been joined: its page count is the window's to read again.
-  if (dlg_->m_nProgressCount == pages) {
+  if (end && end->result == zv::Result::kDone) {
     if (!terminal) err_ << "100%\n";
     out_ << path << "\n";
     return 0;
@@ -313,7 +346,7 @@ int Session::SetConfig() {
   if (!Start()) return 1;
   dlg_->KillTimer(COrvikDlg::kTimerLivePoll);
   zfw::ControlModel& c = dlg_->Controls();
-  if ((options_.shuntMv || options_.shuntA) && !c.Get(IDC_SHUNT_MV).enabled) return Fail(Text(kShuntFixed));
+  if ((options_.shuntMv || options_.shuntA) && !config_.shuntSettable) return Fail(Text(kShuntFixed));
   if (options_.period) c.SetText(IDC_RECORD_PERIOD, zfw::Format("%.2f", *options_.period));
   if (options_.shuntMv) c.SetText(IDC_SHUNT_MV, std::to_string(*options_.shuntMv));
   if (options_.shuntA) c.SetText(IDC_SHUNT_A, std::to_string(*options_.shuntA));
@@ -322,26 +355,31 @@ int Session::SetConfig() {
     dlg_->OnBnClickedEventCheck();
   }
   dlg_->OnBnClickedSetConfig();
-  if (StatusIs(exchange_texts::kNoCommunication)) return Fail(Status());
-  const int sentWord = dlg_->m_nConfigWord;
+  const auto sent = TakeEnd(zv::Operation::kSetConfiguration);
+  if (!sent || !sent->configuration) return Fail(Text(kNotKept));
+  if (sent->result == zv::Result::kNoReply || sent->result == zv::Result::kPortError) return Fail(Trimmed(sent->text));
   // Read back what the logger keeps now.
-  dlg_->m_portCombo.SetCurSel(1);
+  c.SetCurSel(IDC_PORT, 1);
   dlg_->OnCbnSelchangePort();
   dlg_->KillTimer(COrvikDlg::kTimerLivePoll);
-  if (!StatusIs(kSuccess)) return Fail(Status());
-  PrintInfo();
-  return dlg_->m_nConfigWord == sentWord ? 0 : Fail(Text(kNotKept));
+  const auto read = TakeEnd(zv::Operation::kConfigurationRead);
+  if (!read || read->result != zv::Result::kDone || !read->configuration) {
+    return Fail(read ? Trimmed(read->text) : std::string());
+  }
+  PrintInfo(*read->configuration);
+  return read->configuration->configWord == sent->configuration->configWord ? 0 : Fail(Text(kNotKept));
 }
 
 int Session::SyncClock() {
   if (!Start()) return 1;
   dlg_->OnBnClickedSyncClock();
   dlg_->KillTimer(COrvikDlg::kTimerLivePoll);
-  if (!StatusIs(kSuccess) && !StatusIs(exchange_texts::kRecordingData)) return Fail(Status());
-  const COrvikDlg& d = *dlg_;
+  const auto end = TakeEnd(zv::Operation::kSyncClock);
+  if (!end || end->result != zv::Result::kDone || !end->clockSent) return Fail(end ? Trimmed(end->text) : std::string());
+  const zv::DeviceTime& t = *end->clockSent;
   out_ << Text(kClockSet)
-       << zfw::Format("%04d-%02d-%02dT%02d:%02d:%02d", d.m_nClockYear + 2000, d.m_nClockMonth, d.m_nClockDay,
-                      d.m_nClockHour, d.m_nClockMinute, d.m_nClockSecond)
+       << zfw::Format("%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                      static_cast<int>(t.seconds))
        << "\n";
   return 0;
 }
@@ -350,18 +388,27 @@ int Session::Erase() {
   if (!Start()) return 1;
   dlg_->OnBnClickedErase();
   const bool terminal = StderrIsTerminal();
-  int shown = -1;
-  while (dlg_->Loop().TimerPeriod(COrvikDlg::kTimerEraseWait)) {
+  const auto start = std::chrono::steady_clock::now();
+  long shown = -1;
+  std::optional<zv::OperationEnd> end = TakeEnd(zv::Operation::kErase);
+  while (!end) {
+    if (g_interrupted) {
+      // The erase wait holds the port: the window goes, and the port with it.
+      if (terminal && shown >= 0) err_ << "\n";
+      dlg_.reset();
+      return Fail(Text(kInterrupted));
+    }
     Pump(kPumpMs);
-    const int pos = dlg_->Controls().Get(IDC_PROGRESS).pos;
-    if (terminal && pos != shown && dlg_->Loop().TimerPeriod(COrvikDlg::kTimerEraseWait)) {
-      shown = pos;
-      err_ << "\r" << Status() << " " << pos << std::flush;
+    end = TakeEnd(zv::Operation::kErase);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    if (terminal && !end && seconds.count() != shown) {
+      shown = seconds.count();
+      err_ << "\r" << Text(kErasing) << " " << shown << " s" << std::flush;
     }
   }
   if (terminal && shown >= 0) err_ << "\n";
   dlg_->KillTimer(COrvikDlg::kTimerLivePoll);
-  if (!StatusIs(kSuccess)) return Fail(Status());
+  if (end->result != zv::Result::kDone) return Fail(Trimmed(end->text));
   out_ << Text(kErased) << "\n";
   return 0;
 }

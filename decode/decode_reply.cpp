@@ -28,17 +28,23 @@ unsigned COrvikDlg::RxWord(std::size_t offset) const {
 void COrvikDlg::DecodeReply() {
   ComputeScaleFactors();
   const int n = m_rxFrame.GetSize();
+  m_nReplyFunction = -1;
   if (n < static_cast<int>(proto::kMinReplyLength)) {
+    m_nReplyResult = zv::Result::kReceiveError;
     SetStatus(kReceiveError);
     UpdateData(FALSE);
   } else if (m_bReceiveData == 1) {
+    m_nReplyResult = zv::Result::kDone;
     DecodePage();
   } else if (Crc16Modbus(m_rxFrame, n - 2) != RxByte(static_cast<std::size_t>(n - 1)) * 256 + RxByte(static_cast<std::size_t>(n - 2))) {
+    m_nReplyResult = zv::Result::kCrcError;
     SetStatus(kCrcError);
     UpdateData(FALSE);
   } else {
+    m_nReplyResult = zv::Result::kDone;
+    m_nReplyFunction = static_cast<int>(RxByte(proto::kFunctionOffset));
     try {
-      switch (RxByte(proto::kFunctionOffset)) {
+      switch (m_nReplyFunction) {
         case proto::kFnReadInput:
           DecodeMeasurement();
           break;
@@ -58,6 +64,7 @@ void COrvikDlg::DecodeReply() {
     } catch (const CInvalidArgException&) {
       // Decoding stops at the first missing byte; what was stored before it stays. The
       // caller's clean-up (closing the port, re-arming its timer) still runs.
+      m_nReplyResult = zv::Result::kReceiveError;
       SetStatus(exchange_texts::kIncompleteReply);
     }
   }

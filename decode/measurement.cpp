@@ -59,7 +59,18 @@ void COrvikDlg::DecodeMeasurement() {
   m_strPower.Format("%5.2f", power);
   m_strDateTime = DeviceTimeText(day, month, year, hour, minute, seconds);
 
-  ++m_nMeasurementsDecoded;
+  zv::Measurement news;
+  news.time = zv::DeviceTime{year, month, day, hour, minute, seconds};
+  news.voltage = voltage;
+  news.current = current;
+  news.power = power;
+  news.charge = charge;
+  news.timeText = m_strDateTime.str();
+  news.voltageText = m_strVoltage.str();
+  news.currentText = m_strCurrent.str();
+  news.powerText = m_strPower.str();
+  news.chargeText = m_strCapacity.str();
+  m_events.Send([&](zv::IWindowEvents& o) { o.OnMeasurement(news); });
   if (m_bRecording != 0) {
     const auto channel = [](int16_t raw, float factor) {
       return static_cast<float>(static_cast<double>(static_cast<float>(raw) * factor) / kFullScale);

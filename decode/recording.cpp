@@ -14,6 +14,7 @@ void COrvikDlg::OnBnClickedRecord() {
   UpdateData(TRUE);
   if (m_bRecording == 1) {
     KillTimer(kTimerLivePoll);
+    m_strFileError.clear();
     m_hRecordFile = ChooseRowFile(m_strRecordPath);
     if (m_hRecordFile) {
       m_strRecordLine = m_strDeviceName + "\r\n\r\n" + kHeader;
@@ -25,9 +26,11 @@ void COrvikDlg::OnBnClickedRecord() {
     } else {
       // Cancelled, or the file could not be made: nothing records.
       StopRecording();
+      EndRecording(m_strFileError.empty() ? zv::Result::kCancelled : zv::Result::kFileError);
     }
   } else {
     StopRecording();
+    EndRecording(zv::Result::kDone);
   }
   UpdateData(FALSE);
 }
@@ -39,6 +42,10 @@ void COrvikDlg::StopRecording() {
   m_nPollPeriodMs = static_cast<int>(kLivePollMs);
   SetTimer(kTimerLivePoll, kLivePollMs);
   SetRecordCaption(kStart);
+}
+
+void COrvikDlg::EndRecording(zv::Result result) {
+  EndOperation(zv::Operation::kRecording, result, result == zv::Result::kFileError ? m_strFileError : std::string());
 }
 
 void COrvikDlg::SetRecordCaption(const Bilingual& caption) {
@@ -54,6 +61,7 @@ bool COrvikDlg::WriteRecordLine() {
   StopRecording();
   UpdateData(FALSE);
   ShowFileError(row_file_texts::kCannotWrite, why);
+  EndRecording(zv::Result::kFileError);
   return false;
 }
 
@@ -63,5 +71,5 @@ void COrvikDlg::AppendRecordRow(const float (&channels)[6]) {
   m_strRecordLine += " \t" + m_strVoltage + " \t" + m_strPower + " \t" + m_strCapacity + "\r\n";
   m_strRecordLine.Replace(".", ",");
   m_nRecordLineLen = m_strRecordLine.GetLength();
-  if (WriteRecordLine()) ++m_nRecordRowsWritten;
+  if (WriteRecordLine()) m_events.Send([](zv::IWindowEvents& o) { o.OnRecordRow(); });
 }

@@ -45,5 +45,8 @@ std::unique_ptr<zv::OutputFile> COrvikDlg::ChooseRowFile(CString& path) {
 void COrvikDlg::ShowFileError(const Bilingual& what, const std::string& why) {
   std::fprintf(stderr, "zentrova: %s\n", why.c_str());
   CString text;
-  if (PickText(what, text)) AfxMessageBox(text + "\r\n" + why, MB_OK | MB_ICONEXCLAMATION);
+  m_strFileError.clear();
+  if (!PickText(what, text)) return;
+  m_strFileError = (text + "\r\n" + why).str();
+  AfxMessageBox(m_strFileError.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }

@@ -81,12 +81,12 @@ COrvikDlg::COrvikDlg(const PortAccess& ports, CWnd* pParent)
       m_nEnterTarget(kEnterNone),
       m_portAccess(ports),
       m_bEraseWaiting(0),
-      m_nMeasurementsDecoded(0),
-      m_nRecordRowsWritten(0),
-      m_nPageRetries(0),
       m_nDownloadNumber(0),
       m_fScaleHigh(0.0f),
-      m_fScaleLow(0.0f) {}
+      m_fScaleLow(0.0f),
+      m_nReplyResult(zv::Result::kNoReply),
+      m_nReplyFunction(-1),
+      m_bLoggerLost(0) {}
 
 COrvikDlg::~COrvikDlg() {
   // A download may still run when the window closes: its worker uses this object, so it is
@@ -216,3 +216,42 @@ bool COrvikDlg::PickText(const Bilingual& text, CString& out) const {
 }
 
 void COrvikDlg::SetStatus(const Bilingual& text) { PickText(text, m_strStatus); }
+
+void COrvikDlg::EndOperation(zv::Operation operation, zv::Result result, const std::string& text) {
+  zv::OperationEnd end;
+  end.operation = operation;
+  end.result = result;
+  if (result == zv::Result::kFileError) {
+    end.text = text;
+  } else if (result != zv::Result::kCancelled) {
+    end.text = text.empty() ? m_strStatus.str() : text;
+  }
+  if ((operation == zv::Operation::kConfigurationRead && result == zv::Result::kDone) ||
+      operation == zv::Operation::kSetConfiguration) {
+    end.configuration = ConfigurationNow();
+  }
+  if (operation == zv::Operation::kSyncClock) {
+    end.clockSent = zv::DeviceTime{m_nClockYear + 2000, m_nClockMonth, m_nClockDay, m_nClockHour, m_nClockMinute,
+                                   static_cast<float>(m_nClockSecond)};
+  }
+  m_events.Send([&](zv::IWindowEvents& o) { o.OnOperationEnded(end); });
+  if (operation == zv::Operation::kConfigurationRead && result == zv::Result::kDone && m_bLoggerLost != 0) {
+    m_bLoggerLost = 0;
+    m_events.Send([&](zv::IWindowEvents& o) { o.OnLoggerBack(end.configuration->identity); });
+  }
+}
+
+zv::LoggerConfiguration COrvikDlg::ConfigurationNow() const {
+  zv::LoggerConfiguration c;
+  c.identity.version = m_nDeviceVersion;
+  c.identity.serialNumber = m_nSerialNumber;
+  c.identity.deviceName = m_strDeviceName.str();
+  c.nominalVoltage = m_nNominalVoltage;
+  c.shuntMillivolts = m_nShuntMillivolts;
+  c.shuntAmps = m_nShuntAmps;
+  c.shuntSettable = m_editShuntMillivolts.IsWindowEnabled() != FALSE;
+  c.recordPeriod = m_fRecordPeriod;
+  c.eventRecording = m_bEventRecord != 0;
+  c.configWord = m_nConfigWord;
+  return c;
+}

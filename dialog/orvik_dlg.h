@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "dialog/resource.h"
+#include "dialog/window_events.h"
 #include "framework/bytearray.h"
 #include "framework/cstring.h"
 #include "framework/msgmap.h"
@@ -174,18 +175,22 @@ class COrvikDlg : public CDialogEx {
   // open port meanwhile, and every other exchange stays off it.
   int m_bEraseWaiting;
   std::mutex m_dumpMutex;
-  // How many measurement replies were decoded and how many recording rows written since the
-  // window opened: what a front end without a screen watches to know a poll has come.
-  long m_nMeasurementsDecoded;
-  long m_nRecordRowsWritten;
-  // Pages of the current download that did not come and are asked for again; window thread.
-  long m_nPageRetries;
   // Counts the downloads switched on; the news of a worker carries the number of its own, so
   // that late news of an earlier download is told from the current one's. Window thread.
   int m_nDownloadNumber;
   // The current-scale factors H and L, worked out afresh by every DecodeReply.
   float m_fScaleHigh;
   float m_fScaleLow;
+  // Who hears what happened (dialog/window_events.h); window thread.
+  zv::WindowEventList m_events;
+  // How the last DecodeReply ended and the function code of its reply; its caller turns it
+  // into the operation's result.
+  zv::Result m_nReplyResult;
+  int m_nReplyFunction;
+  // 1 from a failed open of the logger's port until a configuration read answers again.
+  int m_bLoggerLost;
+  // The message of the last file-error box, for the operation that ends on it.
+  std::string m_strFileError;
 
   // ---- main window (dialog/) ----
   BOOL OnInitDialog() override;
@@ -210,6 +215,14 @@ class COrvikDlg : public CDialogEx {
   // Shows a status text in the current language; any other flag leaves the status line.
   void SetStatus(const Bilingual& text);
 
+  // ---- what happened, for the window's observers (dialog/window_events.h) ----
+  void AddEventObserver(zv::IWindowEvents* observer) { m_events.Add(observer); }
+  void RemoveEventObserver(zv::IWindowEvents* observer) { m_events.Remove(observer); }
+  // Tells the end of an operation; text empty takes the status line as it stands.
+  void EndOperation(zv::Operation operation, zv::Result result, const std::string& text = {});
+  // The configuration and identity as the last configuration reply left them.
+  zv::LoggerConfiguration ConfigurationNow() const;
+
   // ---- device link (link/) ----
   WORD Crc16Modbus(const CByteArray& data, int count) const;
   void OpenPort();
@@ -223,12 +236,15 @@ class COrvikDlg : public CDialogEx {
   DWORD DelayMs(UINT ms);
   // Collects a reply into m_rxFrame; true when one was read before the variant's limit.
   bool WaitReply(const WaitVariant& variant);
-  // One exchange in the common order: a freshly opened port, the request that build puts in
-  // m_txFrame, the opening text (if any) on screen while the reply is awaited, then onReply
-  // (if any) for a reply or the timeout text for none, and the port closed. Returns whether a
-  // reply came; its bytes stay in m_rxFrame.
-  bool RunExchange(void (COrvikDlg::*build)(), const WaitVariant& variant, const Bilingual* openingText,
-                   const Bilingual& timeoutText, void (COrvikDlg::*onReply)() = nullptr);
+  // One exchange of an operation in the common order: a freshly opened port, the request that
+  // build puts in m_txFrame, the opening text (if any) on screen while the reply is awaited,
+  // then onReply (if any) for a reply or the timeout text for none, the port closed, and the
+  // operation's end told. Returns whether a reply came; its bytes stay in m_rxFrame.
+  bool RunExchange(zv::Operation operation, void (COrvikDlg::*build)(), const WaitVariant& variant,
+                   const Bilingual* openingText, const Bilingual& timeoutText, void (COrvikDlg::*onReply)() = nullptr);
+  // What an exchange of the operation came to: whether the port opened, a reply came, and
+  // how the decoder took it.
+  zv::Result ExchangeResult(zv::Operation operation, bool portOpened, bool replied) const;
   // Bytes waiting at the port, 0 when the query fails (for instance with the port closed).
   int QueryInQueue();
   // Reads exactly m_nInQueue waiting bytes into m_rxFrame.
@@ -276,6 +292,8 @@ class COrvikDlg : public CDialogEx {
   // ---- live recording and the files of rows (decode/) ----
   void OnBnClickedRecord();
   void StopRecording();
+  // Tells the recording's end; a file error carries the message of its box.
+  void EndRecording(zv::Result result);
   void SetRecordCaption(const Bilingual& caption);
   // Writes m_strRecordLine; a failed write stops the recording with a message.
   bool WriteRecordLine();

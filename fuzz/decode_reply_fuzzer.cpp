@@ -66,7 +66,6 @@ struct Baseline {
   int serialNumber = 0, configWord = 0, eventBits = 0, eventRecord = 0, pollPeriodMs = 0;
   float recordPeriod = 0.0f;
   UINT shuntMillivolts = 0, shuntAmps = 0;
-  long measurementsDecoded = 0, recordRowsWritten = 0;
 
   void Take(const COrvikDlg& d) {
     dateTime = d.m_strDateTime;
@@ -89,8 +88,6 @@ struct Baseline {
     recordPeriod = d.m_fRecordPeriod;
     shuntMillivolts = d.m_nShuntMillivolts;
     shuntAmps = d.m_nShuntAmps;
-    measurementsDecoded = d.m_nMeasurementsDecoded;
-    recordRowsWritten = d.m_nRecordRowsWritten;
   }
   void Restore(COrvikDlg& d) const {
     d.m_strDateTime = dateTime;
@@ -113,8 +110,6 @@ struct Baseline {
     d.m_fRecordPeriod = recordPeriod;
     d.m_nShuntMillivolts = shuntMillivolts;
     d.m_nShuntAmps = shuntAmps;
-    d.m_nMeasurementsDecoded = measurementsDecoded;
-    d.m_nRecordRowsWritten = recordRowsWritten;
   }
 };
 

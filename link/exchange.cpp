@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "dialog/orvik_dlg.h"
+#include "link/protocol.h"
 
 DWORD COrvikDlg::DelayMs(UINT ms) {
   // Sleeps on the monotonic clock rather than spinning: same timing, no core burnt. As with a
@@ -66,10 +67,11 @@ bool COrvikDlg::WaitReply(const WaitVariant& variant) {
   return counter >= variant.successMark;
 }
 
-bool COrvikDlg::RunExchange(void (COrvikDlg::*build)(), const WaitVariant& variant, const Bilingual* openingText,
-                            const Bilingual& timeoutText, void (COrvikDlg::*onReply)()) {
+bool COrvikDlg::RunExchange(zv::Operation operation, void (COrvikDlg::*build)(), const WaitVariant& variant,
+                            const Bilingual* openingText, const Bilingual& timeoutText, void (COrvikDlg::*onReply)()) {
   m_txFrame.RemoveAll();
   OpenPort();
+  const bool portOpened = static_cast<bool>(m_hPort);
   (this->*build)();
   SendFrame(m_txFrame);
   if (openingText != nullptr) SetStatus(*openingText);
@@ -83,5 +85,24 @@ bool COrvikDlg::RunExchange(void (COrvikDlg::*build)(), const WaitVariant& varia
   }
   UpdateData(FALSE);
   ClosePort();
+  EndOperation(operation, ExchangeResult(operation, portOpened, replied));
   return replied;
+}
+
+zv::Result COrvikDlg::ExchangeResult(zv::Operation operation, bool portOpened, bool replied) const {
+  if (!portOpened) return zv::Result::kPortError;
+  if (!replied) return zv::Result::kNoReply;
+  if (m_nReplyResult != zv::Result::kDone) return m_nReplyResult;
+  // A reply that passed its checks but answers another request (an exception reply, say)
+  // changed nothing: the operation did not get what it asked for.
+  int expected = -1;
+  switch (operation) {
+    case zv::Operation::kConfigurationRead: expected = zv::proto::kFnReadConfig; break;
+    case zv::Operation::kSetConfiguration: expected = zv::proto::kFnWriteConfig; break;
+    case zv::Operation::kSyncClock:
+    case zv::Operation::kErase: expected = zv::proto::kFnWriteRegisters; break;
+    case zv::Operation::kPoll: expected = zv::proto::kFnReadInput; break;
+    default: break;
+  }
+  return m_nReplyFunction == expected ? zv::Result::kDone : zv::Result::kReceiveError;
 }

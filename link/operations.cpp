@@ -17,9 +17,9 @@ constexpr UINT kBetweenClockAttemptsMs = 300;
 
 void COrvikDlg::ReadConfiguration() {
   if (PortBusyElsewhere()) return;
-  const bool replied = RunExchange(&COrvikDlg::BuildConfigRequest, wait_variants::kConfigRead,
-                                   &exchange_texts::kReadingConfiguration, exchange_texts::kNoCommunication,
-                                   &COrvikDlg::DecodeReply);
+  const bool replied = RunExchange(zv::Operation::kConfigurationRead, &COrvikDlg::BuildConfigRequest,
+                                   wait_variants::kConfigRead, &exchange_texts::kReadingConfiguration,
+                                   exchange_texts::kNoCommunication, &COrvikDlg::DecodeReply);
   if (replied) {
     SetTimer(kTimerLivePoll, kLivePollAfterReadMs);
   } else {
@@ -38,8 +38,8 @@ void COrvikDlg::OnBnClickedSetConfig() {
   if (PortBusyElsewhere()) return;
   ApplyRecordPeriod();
   KillTimer(kTimerLivePoll);
-  RunExchange(&COrvikDlg::BuildConfigWrite, wait_variants::kConfigWrite, &exchange_texts::kRequest,
-              exchange_texts::kNoCommunication, &COrvikDlg::DecodeReply);
+  RunExchange(zv::Operation::kSetConfiguration, &COrvikDlg::BuildConfigWrite, wait_variants::kConfigWrite,
+              &exchange_texts::kRequest, exchange_texts::kNoCommunication, &COrvikDlg::DecodeReply);
   SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
 }
 
@@ -57,12 +57,14 @@ void COrvikDlg::OnBnClickedSyncClock() {
 
   m_txFrame.RemoveAll();
   OpenPort();
+  const bool portOpened = static_cast<bool>(m_hPort);
   BuildClockWrite(zv::proto::kClockRegister);
   SendFrame(m_txFrame);
   SetStatus(exchange_texts::kRecordingData);
   UpdateData(FALSE);
   const bool first = WaitReply(wait_variants::kClockWrite);
   Clock().Sleep(kBetweenClockAttemptsMs);
+  bool second = false;
   if (first) {
     DecodeReply();
   } else {
@@ -72,7 +74,8 @@ void COrvikDlg::OnBnClickedSyncClock() {
     SendFrame(m_txFrame);
     SetStatus(exchange_texts::kRecordingData);
     UpdateData(FALSE);
-    if (!WaitReply(wait_variants::kClockWrite)) {
+    second = WaitReply(wait_variants::kClockWrite);
+    if (!second) {
       SetStatus(exchange_texts::kNoData);
       UpdateData(FALSE);
     }
@@ -80,6 +83,9 @@ void COrvikDlg::OnBnClickedSyncClock() {
   UpdateData(FALSE);
   ClosePort();
   SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
+  // The second attempt's reply is not decoded: that it came is the logger's answer.
+  EndOperation(zv::Operation::kSyncClock,
+               second && portOpened ? zv::Result::kDone : ExchangeResult(zv::Operation::kSyncClock, portOpened, first));
 }
 
 void COrvikDlg::OnBnClickedErase() {
@@ -95,6 +101,7 @@ void COrvikDlg::OnBnClickedErase() {
   if (answer != IDOK) {
     SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
     UpdateData(FALSE);
+    EndOperation(zv::Operation::kErase, zv::Result::kCancelled);
     return;
   }
   if (PortBusyElsewhere()) return;

@@ -73,6 +73,8 @@ void COrvikDlg::ReportOpenFailure(const std::string& why) {
   UpdateData(FALSE);
   m_portCombo.SetCurSel(0);
   UpdateData(FALSE);
+  m_bLoggerLost = 1;
+  m_events.Send([&](zv::IWindowEvents& o) { o.OnLoggerLost(why); });
 }
 
 void COrvikDlg::ClosePort() { m_hPort.reset(); }

@@ -40,8 +40,8 @@ void COrvikDlg::PollTick() {
     m_txFrame.RemoveAll();
     return;
   }
-  RunExchange(&COrvikDlg::BuildMeasurementRequest, wait_variants::kLivePoll, &exchange_texts::kRequestPoll,
-              exchange_texts::kNoData, &COrvikDlg::DecodeReply);
+  RunExchange(zv::Operation::kPoll, &COrvikDlg::BuildMeasurementRequest, wait_variants::kLivePoll,
+              &exchange_texts::kRequestPoll, exchange_texts::kNoData, &COrvikDlg::DecodeReply);
   UpdateData(FALSE);
   m_txFrame.RemoveAll();
 }
@@ -72,12 +72,16 @@ void COrvikDlg::EraseWaitTick() {
   if (m_nProgressCount >= kEraseWaitTicks) {
     m_progress.SetPos(100);
     KillTimer(kTimerEraseWait);
+    // The erase held no port when its open failed.
+    const bool portOpened = m_bEraseWaiting != 0;
     m_bEraseWaiting = 0;
     DecodeReply();
     m_progress.SetBarColor(CLR_DEFAULT);
     m_progress.SetPos(0);
     ClosePort();
     SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
+    EndOperation(zv::Operation::kErase,
+                 ExchangeResult(zv::Operation::kErase, portOpened, m_rxFrame.GetSize() > 0));
   } else {
     SetStatus(kDoNotDisconnect);
     UpdateData(FALSE);

@@ -34,24 +34,28 @@ void COrvikDlg::OnReceiveData() {
     StartDownload();
   } else {
     // Switching off works whatever the port list shows.
+    const bool armed = Loop().TimerPeriod(kTimerDownload).has_value();
     KillTimer(kTimerLivePoll);
     StopDownload();
+    if (armed) EndOperation(zv::Operation::kDownload, zv::Result::kCancelled);
   }
 }
 
 void COrvikDlg::StartDownload() {
+  m_strFileError.clear();
   if (!CreateDumpFile()) {
     m_nPollPeriodMs = static_cast<int>(kLivePollMs);
     SetTimer(kTimerLivePoll, kLivePollMs);
     m_bReceiveData = 0;
     UpdateData(FALSE);
+    EndOperation(zv::Operation::kDownload, m_strFileError.empty() ? zv::Result::kCancelled : zv::Result::kFileError,
+                 m_strFileError);
     return;
   }
   ++m_nDownloadNumber;
   m_nPollPeriodMs = static_cast<int>(kDownloadTickMs);
   m_nMemAddress = 0;
   m_nProgressCount = 0;
-  m_nPageRetries = 0;
   m_progress.SetBarColor(kDownloadBarColor);
   m_progress.SetRange32(0, static_cast<int>(zv::proto::MemoryPagesForVersion(m_nDeviceVersion)));
   UpdateData(FALSE);
@@ -124,8 +128,8 @@ void COrvikDlg::ReadPages(const DownloadJob& job) {
     if (!WaitPage()) {
       if (m_bReadPages == 0) break;  // switched off meanwhile
       PostDownloadNews(job.download, [this] {
-        ++m_nPageRetries;
         ShowDownloadStatus(exchange_texts::kNoData);
+        if (m_bReceiveData == 1) m_events.Send([](zv::IWindowEvents& o) { o.OnPageMissing(); });
       });
       break;
     }
@@ -158,12 +162,16 @@ void COrvikDlg::ShowPageProgress(const PageProgress& progress, bool last) {
   CString prefix;
   if (PickText(kReadingMemory, prefix)) m_strStatus = prefix + progress.percent + "%";
   m_progress.SetPos(progress.pages);
+  const auto pagesInAll = static_cast<int>(zv::proto::MemoryPagesForVersion(m_nDeviceVersion));
+  m_events.Send([&](zv::IWindowEvents& o) { o.OnPageWritten(progress.pages, pagesInAll); });
   if (last) {
     m_progress.SetBarColor(CLR_DEFAULT);
     m_progress.SetPos(0);
     m_bReceiveData = 0;
     UpdateData(FALSE);
+    KillTimer(kTimerDownload);  // ends as done, not as switched off
     OnReceiveData();  // the switch-off: joins the worker, closes the file, live poll again
+    EndOperation(zv::Operation::kDownload, zv::Result::kDone);
     return;
   }
   UpdateData(FALSE);
@@ -200,6 +208,7 @@ void COrvikDlg::EndDownloadOnFileError(const std::string& why) {
   UpdateData(FALSE);
   StopDownload();
   ShowFileError(row_file_texts::kCannotWrite, why);
+  EndOperation(zv::Operation::kDownload, zv::Result::kFileError, m_strFileError);
 }
 
 void COrvikDlg::DiscardWaitingBytes() {

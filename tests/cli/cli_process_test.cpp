@@ -2,6 +2,8 @@
 // command's output and exit status, its files beside the window's, and Ctrl-C.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -144,6 +146,21 @@ TEST_F(CliAgainstLogger, LiveReadingsOneLineAPoll) {
   EXPECT_EQ(json.out,
             "{\"time\":\"2024-03-15T10:20:30.00\",\"voltage_v\":25.20,\"current_a\":12.50,\"power_w\":315.00,"
             "\"charge_ah\":-3.25}\n");
+}
+
+// `live PORT | head -2`: once its reader is gone the next reading cannot be written, and the
+// command ends as a finished one, letting the port go.
+TEST_F(CliAgainstLogger, LiveEndsWhenItsReaderGoesAway) {
+  Start();
+  ztest::ChildProcess cli({kCli, "live", server->PortName()});
+  ASSERT_TRUE(cli.Started());
+  ASSERT_EQ(cli.FirstLine(10000).rfind("15_03_2024 10:20:30.00  U 25.20 V", 0), 0u) << cli.Err();
+  cli.CloseOutput();
+  EXPECT_EQ(cli.Wait(5000), 0) << cli.Err();
+  EXPECT_EQ(cli.Err(), "");
+  auto serial = zv::MakePosixSerialBackend();
+  std::unique_ptr<zv::ISerialPort> port;
+  EXPECT_TRUE(serial->Open(server->PortName(), port).ok());
 }
 
 TEST_F(CliAgainstLogger, FailuresGoToStandardErrorWithStatus1) {
@@ -481,6 +498,46 @@ TEST_F(CliAgainstLogger, CtrlCEndsADownloadCleanly) {
   auto serial = zv::MakePosixSerialBackend();
   std::unique_ptr<zv::ISerialPort> port;
   EXPECT_TRUE(serial->Open(server->PortName(), port).ok());
+}
+
+// --retries counts the misses in a row: every page that arrives starts the count again.
+TEST_F(CliAgainstLogger, RetriesCountMissedPagesInARow) {
+  struct Case {
+    std::vector<uint32_t> dropped;  // replies the logger leaves out; the first is the configuration's
+    int status;
+    const char* err;
+  };
+  for (const Case& c : {Case{{5, 9, 14}, 0, "100%"}, Case{{5, 6}, 1, "the logger does not send the memory page"}}) {
+    zv::sim::ServerOptions options = SteadyLogger();
+    options.device.faults.dropReplies = c.dropped;
+    Start(options);
+    const auto run = Cli({"--yes", "download", server->PortName(), (dir / "mem.txt").string(), "--retries", "1"});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    server->Stop();
+  }
+}
+
+// The erase wait may last minutes: Ctrl-C or a polite kill ends it at once and lets the port go.
+TEST_F(CliAgainstLogger, EraseEndsAtOnceWhenInterrupted) {
+  for (const int sig : {SIGINT, SIGTERM}) {
+    zv::sim::ServerOptions options = SteadyLogger();
+    options.device.eraseMs = 60000;
+    Start(options);
+    ztest::ChildProcess cli({kCli, "erase", server->PortName(), "--yes"});
+    ASSERT_TRUE(cli.Started());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (server->Device().GetCounters().erases == 0 && std::chrono::steady_clock::now() < until) cli.ReadFor(20);
+    ASSERT_EQ(server->Device().GetCounters().erases, 1u) << cli.Err();
+    cli.Signal(sig);
+    EXPECT_EQ(cli.Wait(3000), 1) << sig;
+    EXPECT_NE(cli.Err().find("interrupted"), std::string::npos) << cli.Err();
+    auto serial = zv::MakePosixSerialBackend();
+    std::unique_ptr<zv::ISerialPort> port;
+    EXPECT_TRUE(serial->Open(server->PortName(), port).ok());
+    port.reset();
+    server->Stop();
+  }
 }
 
 TEST_F(CliAgainstLogger, SimulateNeedsNoPort) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/event_log.h"
 #include "support/expected_dump.h"
 #include "support/file_size_limit.h"
 #include "support/logger_fixture.h"
@@ -259,5 +260,78 @@ TEST_F(Recording, ARowThatCannotBeWrittenStopsTheRecordingWithAMessage) {
   dlg->Loop().RunFor(1000);
   EXPECT_EQ(view.MessageBoxes().size(), 1u);
 }
+
+// What the recording tells its observers: a row per row written, and its end.
+enum class RecordScenario { kRecordedAndStopped, kNoFileChosen, kUncreatable, kKeptExisting, kRowRefused };
+
+struct RecordEventCase {
+  const char* name;
+  RecordScenario scenario;
+  int language;
+  std::vector<std::string> events;  // a file error's line up to the system's reason
+};
+
+class RecordingEvents : public Recording, public ::testing::WithParamInterface<RecordEventCase> {};
+
+TEST_P(RecordingEvents, EachRowAndTheEndAreTold) {
+  const RecordEventCase& c = GetParam();
+  Language(c.language);
+  Pick(kPort);
+  dlg->KillTimer(COrvikDlg::kTimerLivePoll);
+  ztest::EventLog log;
+  dlg->AddEventObserver(&log);
+  switch (c.scenario) {
+    case RecordScenario::kRecordedAndStopped:
+      PressRecord("rec.txt");
+      dlg->OnTimer(COrvikDlg::kTimerRecordPoll);
+      dlg->OnTimer(COrvikDlg::kTimerRecordPoll);
+      Click(IDC_RECORD);
+      break;
+    case RecordScenario::kNoFileChosen: PressRecord(std::nullopt); break;
+    case RecordScenario::kUncreatable: PressRecord("gone/rec.txt"); break;
+    case RecordScenario::kKeptExisting:
+      ztest::WriteWhole(file, "an earlier recording\r\n");
+      PressRecord("rec.txt");  // the question's default: keep it
+      break;
+    case RecordScenario::kRowRefused: {
+      if (!ztest::FileSizeLimit::kSupported) GTEST_SKIP() << "no file size limit to make a write fail here";
+      PressRecord("rec.txt");
+      ztest::FileSizeLimit limit(kHeader.size() + kRow.size() + 10);
+      ASSERT_TRUE(limit.Applied());
+      dlg->OnTimer(COrvikDlg::kTimerRecordPoll);
+      dlg->OnTimer(COrvikDlg::kTimerRecordPoll);
+      break;
+    }
+  }
+
+  // The measurements are told by the poll; here only the recording's own news counts.
+  std::vector<std::string> told;
+  for (const std::string& line : log.lines) {
+    if (line.rfind("measurement", 0) != 0 && line.rfind("poll:", 0) != 0) told.push_back(line);
+  }
+  ASSERT_EQ(told.size(), c.events.size()) << ::testing::PrintToString(told);
+  for (std::size_t i = 0; i < told.size(); ++i) EXPECT_EQ(told[i].rfind(c.events[i], 0), 0u) << told[i];
+  ASSERT_FALSE(log.ends.empty());
+  if (log.ends.back().result == zv::Result::kFileError) {
+    EXPECT_EQ(log.ends.back().text, view.MessageBoxes().back().text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RecordingEvents,
+    ::testing::Values(
+        RecordEventCase{"RecordedEn", RecordScenario::kRecordedAndStopped, 1, {"row", "row", "recording: done \"Data accepted\""}},
+        RecordEventCase{"RecordedRu", RecordScenario::kRecordedAndStopped, 0, {"row", "row", "recording: done \"Данные приняты\""}},
+        RecordEventCase{"NoFileChosenEn", RecordScenario::kNoFileChosen, 1, {"recording: cancelled \"\""}},
+        RecordEventCase{"NoFileChosenRu", RecordScenario::kNoFileChosen, 0, {"recording: cancelled \"\""}},
+        RecordEventCase{"KeptExistingEn", RecordScenario::kKeptExisting, 1, {"recording: cancelled \"\""}},
+        RecordEventCase{"KeptExistingRu", RecordScenario::kKeptExisting, 0, {"recording: cancelled \"\""}},
+        RecordEventCase{"UncreatableEn", RecordScenario::kUncreatable, 1, {"recording: file error \"Cannot create the file:\r\n"}},
+        RecordEventCase{"UncreatableRu", RecordScenario::kUncreatable, 0, {"recording: file error \"Не удалось создать файл:\r\n"}},
+        RecordEventCase{"RowRefusedEn", RecordScenario::kRowRefused, 1,
+                        {"row", "recording: file error \"Cannot write to the file:\r\n"}},
+        RecordEventCase{"RowRefusedRu", RecordScenario::kRowRefused, 0,
+                        {"row", "recording: file error \"Ошибка записи в файл:\r\n"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

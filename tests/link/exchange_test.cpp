@@ -206,7 +206,7 @@ namespace {
 class CommonOrder : public Exchange {
  protected:
   bool Poll() {
-    return dlg->RunExchange(&COrvikDlg::BuildMeasurementRequest, wait_variants::kLivePoll,
+    return dlg->RunExchange(zv::Operation::kPoll, &COrvikDlg::BuildMeasurementRequest, wait_variants::kLivePoll,
                             &exchange_texts::kRequestPoll, exchange_texts::kNoData);
   }
 };

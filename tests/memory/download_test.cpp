@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/event_log.h"
 #include "support/expected_dump.h"
 #include "support/file_size_limit.h"
 #include "support/logger_fixture.h"
@@ -839,6 +840,135 @@ TEST_F(DownloadFixture, LateNewsOfAnEndedDownloadLeavesTheNextOneRunning) {
   EXPECT_EQ(ztest::ReadWhole(path), ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 3, ztest::FactorsFor(8, 300, 50), 24));
   ExpectLivePollBack();
 }
+
+// ---- what the download tells its observers ----------------------------------------------------
+
+// The log with each run of pages written in a row given as one line: "pages 1-2048/2048".
+std::vector<std::string> Summary(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  std::string first;
+  std::string last;
+  const auto flush = [&] {
+    if (first.empty()) return;
+    const std::string from = first.substr(5, first.find('/') - 5);
+    out.push_back("pages " + from + "-" + last.substr(5));
+    first.clear();
+  };
+  for (const std::string& line : lines) {
+    if (line.rfind("page ", 0) == 0 && line != "page missing") {
+      if (first.empty()) first = line;
+      last = line;
+      continue;
+    }
+    flush();
+    out.push_back(line);
+  }
+  flush();
+  return out;
+}
+
+enum class DownloadScenario { kWhole, kPageMissing, kSwitchedOff, kNoFileChosen, kUncreatable, kRowRefused, kPortLost };
+
+struct DownloadEventCase {
+  const char* name;
+  DownloadScenario scenario;
+  int language;
+  std::vector<std::string> events;  // a file error's line up to the system's reason
+};
+
+class DownloadEvents : public DownloadFixture, public ::testing::WithParamInterface<DownloadEventCase> {};
+
+TEST_P(DownloadEvents, EachPageAndTheEndAreToldOnTheWindowThread) {
+  const DownloadEventCase& c = GetParam();
+  if (c.language == 1) English();
+  Fill(0, 600);
+  Pick(kPort);
+  ztest::EventLog log;
+  dlg->AddEventObserver(&log);
+  switch (c.scenario) {
+    case DownloadScenario::kWhole:
+      SwitchOn();
+      Tick();
+      break;
+    case DownloadScenario::kPageMissing:
+      pageReply = [](int address, int attempt, Bytes page) -> zv::ScriptedReply {
+        if (address == 0x10 && attempt == 1) return {};
+        return {std::move(page), {}};
+      };
+      SwitchOn();
+      Tick();
+      Tick();
+      break;
+    case DownloadScenario::kSwitchedOff:
+      SwitchOn();
+      Click(IDC_RECEIVE);
+      break;
+    case DownloadScenario::kNoFileChosen:
+      view.QueueFileDialogAnswer(std::nullopt);
+      Click(IDC_RECEIVE);
+      break;
+    case DownloadScenario::kUncreatable:
+      view.QueueFileDialogAnswer((folder / "gone" / "dump.txt").string());
+      Click(IDC_RECEIVE);
+      break;
+    case DownloadScenario::kRowRefused: {
+      if (!ztest::FileSizeLimit::kSupported) GTEST_SKIP() << "no file size limit to make a write fail here";
+      SwitchOn();
+      ztest::FileSizeLimit limit(ztest::DumpHeader("Zentrova-24 N00123").size() + 100);
+      ASSERT_TRUE(limit.Applied());
+      dlg->OnTimer(COrvikDlg::kTimerDownload);
+      WaitForTheWorker();
+      break;
+    }
+    case DownloadScenario::kPortLost:
+      SwitchOn();
+      device->FailOpen(zv::PortError{zv::PortErrorKind::kBusy, 16, "open /dev/ttyLOGGER: busy"});
+      Tick();
+      break;
+  }
+  dlg->Loop().ProcessPending();
+
+  const std::vector<std::string> told = Summary(log.lines);
+  ASSERT_EQ(told.size(), c.events.size()) << ::testing::PrintToString(told);
+  for (std::size_t i = 0; i < told.size(); ++i) EXPECT_EQ(told[i].rfind(c.events[i], 0), 0u) << told[i];
+  if (!log.ends.empty() && log.ends.back().result != zv::Result::kFileError &&
+      log.ends.back().result != zv::Result::kCancelled) {
+    EXPECT_EQ(log.ends.back().text, Text(IDC_STATUS));
+  }
+  if (!log.ends.empty() && log.ends.back().result == zv::Result::kFileError) {
+    const auto boxes = view.MessageBoxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(log.ends.back().text, boxes.back().text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DownloadEvents,
+    ::testing::Values(
+        DownloadEventCase{"WholeEn", DownloadScenario::kWhole, 1,
+                          {"pages 1-2048/2048", "download: done \"Reading Memory 100%\""}},
+        DownloadEventCase{"WholeRu", DownloadScenario::kWhole, 0,
+                          {"pages 1-2048/2048", "download: done \"Чтение Памяти 100%\""}},
+        DownloadEventCase{"PageMissingEn", DownloadScenario::kPageMissing, 1,
+                          {"pages 1-1/2048", "page missing", "pages 2-2048/2048", "download: done \"Reading Memory 100%\""}},
+        DownloadEventCase{"PageMissingRu", DownloadScenario::kPageMissing, 0,
+                          {"pages 1-1/2048", "page missing", "pages 2-2048/2048", "download: done \"Чтение Памяти 100%\""}},
+        DownloadEventCase{"SwitchedOffEn", DownloadScenario::kSwitchedOff, 1, {"download: cancelled \"\""}},
+        DownloadEventCase{"SwitchedOffRu", DownloadScenario::kSwitchedOff, 0, {"download: cancelled \"\""}},
+        DownloadEventCase{"NoFileChosenEn", DownloadScenario::kNoFileChosen, 1, {"download: cancelled \"\""}},
+        DownloadEventCase{"NoFileChosenRu", DownloadScenario::kNoFileChosen, 0, {"download: cancelled \"\""}},
+        DownloadEventCase{"UncreatableEn", DownloadScenario::kUncreatable, 1,
+                          {"download: file error \"Cannot create the file:\r\n"}},
+        DownloadEventCase{"UncreatableRu", DownloadScenario::kUncreatable, 0,
+                          {"download: file error \"Не удалось создать файл:\r\n"}},
+        DownloadEventCase{"RowRefusedEn", DownloadScenario::kRowRefused, 1,
+                          {"download: file error \"Cannot write to the file:\r\n"}},
+        DownloadEventCase{"RowRefusedRu", DownloadScenario::kRowRefused, 0,
+                          {"download: file error \"Ошибка записи в файл:\r\n"}},
+        // The download stays on, waiting for the port to be picked again.
+        DownloadEventCase{"PortLostEn", DownloadScenario::kPortLost, 1, {"lost: open /dev/ttyLOGGER: busy"}},
+        DownloadEventCase{"PortLostRu", DownloadScenario::kPortLost, 0, {"lost: open /dev/ttyLOGGER: busy"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the window's own page mode --------------------------------------------------------------
 

@@ -50,6 +50,11 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool Started() const { return pid_ > 0; }
+  // Closes the reading end of its standard output, as a reader that has had enough does.
+  void CloseOutput() {
+    if (out_ >= 0) ::close(out_);
+    out_ = -1;
+  }
   bool Signal(int sig) { return ::kill(pid_, sig) == 0; }
 
   // Reads its output for up to ms, or until it closes both pipes.
