@@ -113,6 +113,7 @@ void COrvikDlg::OnBnClickedErase() {
     m_rxFrame.RemoveAll();
     DecodeReply();
     SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
+    EndOperation(zv::Operation::kErase, ExchangeResult(zv::Operation::kErase, false, false));
     return;
   }
   SetTimer(kTimerEraseWait, kEraseWaitTickMs);

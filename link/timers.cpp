@@ -72,8 +72,6 @@ void COrvikDlg::EraseWaitTick() {
   if (m_nProgressCount >= kEraseWaitTicks) {
     m_progress.SetPos(100);
     KillTimer(kTimerEraseWait);
-    // The erase held no port when its open failed.
-    const bool portOpened = m_bEraseWaiting != 0;
     m_bEraseWaiting = 0;
     DecodeReply();
     m_progress.SetBarColor(CLR_DEFAULT);
@@ -81,7 +79,7 @@ void COrvikDlg::EraseWaitTick() {
     ClosePort();
     SetTimer(kTimerLivePoll, static_cast<UINT>(m_nPollPeriodMs));
     EndOperation(zv::Operation::kErase,
-                 ExchangeResult(zv::Operation::kErase, portOpened, m_rxFrame.GetSize() > 0));
+                 ExchangeResult(zv::Operation::kErase, true, m_rxFrame.GetSize() > 0));
   } else {
     SetStatus(kDoNotDisconnect);
     UpdateData(FALSE);
