@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -252,7 +253,9 @@ TEST(Series, AFileThatDoesNotOpen) {
 // half a 10 A charge at 13.5 V, written as the logger writes them.
 TEST(Series, AMillionRowFile) {
   constexpr long kRows = 1'000'000;
-  const std::filesystem::path path = std::filesystem::temp_directory_path() / "zentrova-analysis-million.txt";
+  // A name of its own: the test program also runs beside itself under another locale.
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("zentrova-analysis-million-" + std::to_string(std::random_device{}()) + ".txt");
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     ASSERT_TRUE(out);
