@@ -76,7 +76,7 @@ completion="$(bash -c '
   offer zentrova-cli record --
 ' sh "$stage/usr/share/bash-completion/completions/zentrova-cli" 2>&1)"
 expected_completion="record report
---lang --simulate --help --json --threshold --min-phase --gap
+--lang --simulate --help --json --plot --threshold --min-phase --gap
 on off
 --lang --simulate --help --count --seconds --poll --yes"
 [ "$completion" = "$expected_completion" ] || fail "bash completion offers:
