@@ -77,8 +77,9 @@ TEST_P(ChoosingThePort, ReadsTheIdentityAndConfigurationThenPollsLive) {
 
   // The live poll runs every 300 ms and shows what the logger measures.
   EXPECT_TRUE(LivePollArmedAt(300));
+  // The status line shows before the readings of the same reply do.
   ASSERT_TRUE(window.WaitForText(IDC_STATUS, "Data accepted"));
-  EXPECT_EQ(window.Shown(IDC_VOLTAGE), "25.20");
+  EXPECT_TRUE(window.WaitForText(IDC_VOLTAGE, "25.20")) << window.Shown(IDC_VOLTAGE);
   const uint32_t polls = server->Device().GetCounters().requests;
   EXPECT_TRUE(WindowOnThread::WaitFor([&] { return server->Device().GetCounters().requests >= polls + 3; }));
   EXPECT_TRUE(window.view.MessageBoxes().empty());
