@@ -179,4 +179,13 @@ class ScratchFolder {
   std::filesystem::path path_;
 };
 
+// Whether a file error's text gives the system's reason for a folder that does not exist, as
+// the system words it: errno's text, or the Win32 message (wine's and Windows' own).
+inline bool SaysNoSuchFolder(const std::string& text) {
+  for (const char* reason : {"No such file or directory", "Path not found", "cannot find the path"}) {
+    if (text.find(reason) != std::string::npos) return true;
+  }
+  return false;
+}
+
 }  // namespace ztest
