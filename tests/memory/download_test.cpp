@@ -577,6 +577,21 @@ class WorkerPort : public DownloadFixture {
     Pick(kPort);
     SwitchOn();
   }
+  // Starts a worker and returns once it is held inside its first page request, with that
+  // request in its frame; release lets the page come.
+  void HoldTheWorkerAtItsFirstPage() {
+    pageReply = [this](int address, int, Bytes page) -> zv::ScriptedReply {
+      if (address == 0x00) {
+        inside = true;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      return {std::move(page), {}};
+    };
+    dlg->OnTimer(COrvikDlg::kTimerDownload);
+    while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::atomic<bool> inside{false};
+  std::atomic<bool> release{false};
 };
 
 TEST_F(WorkerPort, AFailedOpenEndsTheWorkerAndNoOtherStartsUntilThePortIsPickedAgain) {
@@ -626,17 +641,7 @@ TEST_F(WorkerPort, SwitchingOffWithNoPortPickedStillClosesTheFile) {
 }
 
 TEST_F(WorkerPort, ATickWhileAWorkerRunsStartsNoOther) {
-  std::atomic<bool> inside{false};
-  std::atomic<bool> release{false};
-  pageReply = [&](int address, int, Bytes page) -> zv::ScriptedReply {
-    if (address == 0x00) {
-      inside = true;
-      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return {std::move(page), {}};
-  };
-  dlg->OnTimer(COrvikDlg::kTimerDownload);
-  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  HoldTheWorkerAtItsFirstPage();
 
   dlg->OnTimer(COrvikDlg::kTimerDownload);
   dlg->OnTimer(COrvikDlg::kTimerDownload);
@@ -692,17 +697,7 @@ struct ListOnNoCase {
 class FrameKeptFromTheWindow : public WorkerPort, public ::testing::WithParamInterface<ListOnNoCase> {};
 
 TEST_P(FrameKeptFromTheWindow, ByThePollsOfAListOnNo) {
-  std::atomic<bool> inside{false};
-  std::atomic<bool> release{false};
-  pageReply = [&](int address, int, Bytes page) -> zv::ScriptedReply {
-    if (address == 0x00) {
-      inside = true;
-      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return {std::move(page), {}};
-  };
-  dlg->OnTimer(COrvikDlg::kTimerDownload);
-  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  HoldTheWorkerAtItsFirstPage();
 
   switch (GetParam().how) {
     case ToNo::kDoubleClickRefresh:
