@@ -140,7 +140,7 @@ TEST_F(WindowOnSimulatedLogger, AReplyCutShortKeepsWhatCameBeforeTheCut) {
   EXPECT_TRUE(LivePollArmedAt(300));
   ASSERT_TRUE(window.WaitForText(IDC_STATUS, "Data accepted"));
   // 25.2 V on the logger's 48 V scale, read on the 24 V scale the program still has.
-  EXPECT_EQ(window.Shown(IDC_VOLTAGE), "12.60");
+  EXPECT_TRUE(window.WaitForText(IDC_VOLTAGE, "12.60")) << window.Shown(IDC_VOLTAGE);
   const auto voltages = window.view.TextHistory(IDC_VOLTAGE);
   EXPECT_EQ(voltages.front(), "0");
 }
@@ -365,12 +365,15 @@ TEST_P(LiveReadings, ShowTheLoggersRawValuesScaled) {
   options.device.fixedRegisters = Registers(r);
   Start(options);
   EnglishAndPick();
-  ASSERT_TRUE(window.WaitForText(IDC_STATUS, "Data accepted"));
-  EXPECT_EQ(window.Shown(IDC_CURRENT), r.current);
-  EXPECT_EQ(window.Shown(IDC_VOLTAGE), r.voltage);
-  EXPECT_EQ(window.Shown(IDC_POWER), r.power);
-  EXPECT_EQ(window.Shown(IDC_CAPACITY), r.capacity);
-  EXPECT_EQ(window.Shown(IDC_DATETIME), r.dateTime);
+  // The configuration reply already shows "Data accepted", so the readings are waited for;
+  // the five fields are compared as one line so that a half-drawn reading cannot pass.
+  const auto shown = [&] {
+    return window.Shown(IDC_CURRENT) + " | " + window.Shown(IDC_VOLTAGE) + " | " + window.Shown(IDC_POWER) + " | " +
+           window.Shown(IDC_CAPACITY) + " | " + window.Shown(IDC_DATETIME);
+  };
+  const std::string expected = std::string(r.current) + " | " + r.voltage + " | " + r.power + " | " + r.capacity +
+                               " | " + r.dateTime;
+  EXPECT_TRUE(WindowOnThread::WaitFor([&] { return shown() == expected; })) << shown() << "\n" << expected;
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, LiveReadings, ::testing::ValuesIn(kReadings),
