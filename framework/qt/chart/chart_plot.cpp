@@ -5,8 +5,6 @@
 #include <cmath>
 #include <limits>
 
-#include "analysis/decimate.h"
-
 namespace zch {
 
 namespace {
@@ -90,6 +88,8 @@ ChartPlot::ChartPlot(QWidget* parent) : QCustomPlot(parent) {
 
 void ChartPlot::SetData(std::shared_ptr<const zan::Series> series, const zan::Report& report) {
   series_ = std::move(series);
+  summary_.Clear();
+  summary_.Extend(*series_);
   gapSeconds_ = report.gapSeconds > 0 ? report.gapSeconds : 60;
   hasTime_ = report.start.has_value();
   first_ = report.start.value_or(0);
@@ -105,6 +105,7 @@ void ChartPlot::SetData(std::shared_ptr<const zan::Series> series, const zan::Re
 
 void ChartPlot::Grow(const zan::Report& report) {
   if (!series_) return;
+  summary_.Extend(*series_);
   const auto& s = series_->samples;
   const auto newest = std::find_if(s.rbegin(), s.rend(), [](const zan::Sample& x) { return zan::IsDated(x.t); });
   if (newest == s.rend()) return;
@@ -239,7 +240,7 @@ void ChartPlot::FillGraph(QCPGraph* graph, zan::Channel channel, double from, do
       prev = x.t;
     }
   } else {
-    const auto buckets = zan::Decimate(s, channel, from, to, static_cast<std::size_t>(columns));
+    const auto buckets = summary_.Decimate(s, channel, from, to, static_cast<std::size_t>(columns));
     const double w = (to - from) / columns;
     points.reserve(2 * columns);
     std::size_t lastFull = buckets.size();

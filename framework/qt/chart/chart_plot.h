@@ -1,7 +1,8 @@
 // The chart of a series: voltage and current on two axes over time, power and the charge
 // counter on demand, the phases shaded and the gaps hatched, and two cursors. Every curve is
-// drawn from the least and greatest value in each pixel column of the range shown, so a frame
-// costs what the screen holds, not what the file holds.
+// drawn from the least and greatest value in each pixel column of the range shown, taken from
+// the blocks of a summary made when the series comes, so a frame costs what the screen holds,
+// not what the file holds.
 #pragma once
 
 #include <qcustomplot.h>
@@ -13,6 +14,7 @@
 #include "analysis/decimate.h"
 #include "analysis/report.h"
 #include "analysis/series.h"
+#include "analysis/summary.h"
 #include "framework/qt/chart/span_figures.h"
 
 namespace zch {
@@ -63,6 +65,7 @@ class ChartPlot : public QCustomPlot {
   void PlaceCursor(int which, double t);
 
   std::shared_ptr<const zan::Series> series_;
+  zan::Summary summary_;  // of series_, extended as it grows
   double first_ = 0, last_ = 1;
   double gapSeconds_ = 60;
   bool hasTime_ = false;  // first_ and last_ come from dated samples
