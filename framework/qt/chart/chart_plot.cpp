@@ -80,6 +80,12 @@ ChartPlot::ChartPlot(QWidget* parent) : QCustomPlot(parent) {
   setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   axisRect()->setRangeDrag(Qt::Horizontal);
   axisRect()->setRangeZoom(Qt::Horizontal);
+  // A drawing that comes first (the wheel draws at once) takes the queued one's place, so that
+  // a frame is drawn once.
+  redraw_.setSingleShot(true);
+  redraw_.setInterval(0);
+  connect(&redraw_, &QTimer::timeout, this, [this] { replot(); });
+  connect(this, &QCustomPlot::beforeReplot, &redraw_, &QTimer::stop);
   connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this](const QCPRange&) {
     if (!filling_) Redecimate();
   });
@@ -154,7 +160,7 @@ void ChartPlot::MarkPhases(const zan::Report& report) {
 void ChartPlot::SetLanguage(int language) {
   language_ = language;
   Captions();
-  replot(rpQueuedReplot);
+  QueueReplot();
 }
 
 void ChartPlot::Captions() {
@@ -223,7 +229,7 @@ void ChartPlot::Redecimate() {
     axis->setRange(axis->range().lower - pad, axis->range().upper + pad);
   }
   filling_ = false;
-  replot(rpQueuedReplot);
+  QueueReplot();
 }
 
 void ChartPlot::FillGraph(QCPGraph* graph, zan::Channel channel, double from, double to, int columns) {
@@ -248,7 +254,9 @@ void ChartPlot::FillGraph(QCPGraph* graph, zan::Channel channel, double from, do
       const zan::Bucket& b = buckets[i];
       if (b.count == 0) continue;
       const double key = ToKey(from + (static_cast<double>(i) + 0.5) * w);
-      if (lastFull != buckets.size() && static_cast<double>(i - lastFull) * w > gapSeconds_) {
+      // Only empty columns between two full ones prove the logger was off; a column wider than
+      // a gap proves nothing by being next to another.
+      if (lastFull != buckets.size() && static_cast<double>(i - lastFull - 1) * w > gapSeconds_) {
         points.push_back({key - w / 2, kNaN});
       }
       points.push_back({key, b.min});
@@ -259,6 +267,8 @@ void ChartPlot::FillGraph(QCPGraph* graph, zan::Channel channel, double from, do
   graph->data()->set(points, true);
 }
 
+void ChartPlot::QueueReplot() { redraw_.start(); }
+
 void ChartPlot::PlaceCursor(int which, double t) {
   cursorT_[which] = t;
   cursor_[which]->point1->setCoords(ToKey(t), 0);
@@ -268,7 +278,7 @@ void ChartPlot::PlaceCursor(int which, double t) {
 void ChartPlot::SetCursors(double a, double b) {
   PlaceCursor(0, a);
   PlaceCursor(1, b);
-  replot(rpQueuedReplot);
+  QueueReplot();
   if (onCursorsMoved) onCursorsMoved();
 }
 
@@ -283,7 +293,7 @@ void ChartPlot::mousePressEvent(QMouseEvent* event) {
     const double t = std::clamp(FromKey(xAxis->pixelToCoord(event->position().x())), first_, last_);
     const int which = (event->modifiers() & Qt::ShiftModifier) ? 1 : 0;
     PlaceCursor(which, t);
-    replot(rpQueuedReplot);
+    QueueReplot();
     if (onCursorsMoved) onCursorsMoved();
     event->accept();
     return;

@@ -7,6 +7,8 @@
 
 #include <qcustomplot.h>
 
+#include <QTimer>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -59,6 +61,7 @@ class ChartPlot : public QCustomPlot {
 
  private:
   void Redecimate();
+  void QueueReplot();  // draws when the events now waiting are done, unless drawn before
   void FillGraph(QCPGraph* graph, zan::Channel channel, double from, double to, int columns);
   void MarkPhases(const zan::Report& report);
   void Captions();
@@ -79,6 +82,7 @@ class ChartPlot : public QCustomPlot {
   QCPItemStraightLine* cursor_[2] = {nullptr, nullptr};
   double cursorT_[2] = {0, 0};
   bool filling_ = false;
+  QTimer redraw_;
   int columns_ = 0;  // the width the curves were decimated for; 0 before the first
 };
 
