@@ -7,11 +7,16 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QTableWidget>
+#include <QWheelEvent>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "analysis/decimate.h"
 #include "framework/qt/chart/chart_window.h"
 #include "qt_test_support.h"
 
@@ -239,6 +244,99 @@ TEST(ChartWindowLive, ReadingsFromAnotherThreadReachTheChartInOrder) {
   window.Plot()->SetCursors(t0 + kReadings / 2 * 0.3, last);
   EXPECT_NEAR(window.Plot()->Figures().ah, -3.0 * (kReadings / 2 - 1) * 0.3 / 3600, 1e-6);
   EXPECT_NEAR(window.Plot()->Figures().meanA, -3.0, 1e-6);
+}
+
+// A series built here, too long to draw sample by sample: a second apart, the voltage going
+// up and down without a pattern, the logger off for an hour after sample kOffAt.
+constexpr std::size_t kOffAt = 66666;
+
+std::shared_ptr<zan::Series> Wavy(std::size_t n) {
+  auto s = std::make_shared<zan::Series>();
+  std::uint32_t state = 7;
+  for (std::size_t i = 0; i < n; ++i) {
+    state = state * 1664525u + 1013904223u;
+    zan::Sample x;
+    x.t = static_cast<double>(i < kOffAt ? i : i + 3600);
+    x.voltage = 12 + static_cast<float>(state >> 20) / 4096.0f;
+    x.current = static_cast<float>(static_cast<int>(state >> 24) - 128) / 16.0f;
+    s->samples.push_back(x);
+  }
+  return s;
+}
+
+// The voltage curve is each column's least and greatest value, as the walk over every sample in
+// view finds them, with nothing drawn where the logger was off.
+void ExpectColumns(zch::ChartPlot& plot, const zan::Series& s, const std::string& what) {
+  const double from = plot.ViewFrom(), to = plot.ViewTo();
+  const int columns = plot.axisRect()->width();
+  const auto buckets = zan::Decimate(s, zan::Channel::kVoltage, from, to, static_cast<std::size_t>(columns));
+  std::vector<std::pair<double, double>> want;
+  const double w = (to - from) / columns;
+  for (std::size_t i = 0; i < buckets.size(); ++i) {
+    if (buckets[i].count == 0) continue;
+    const double key = zch::ToKey(from + (static_cast<double>(i) + 0.5) * w);
+    want.emplace_back(key, buckets[i].min);
+    if (buckets[i].max != buckets[i].min) want.emplace_back(key, buckets[i].max);
+  }
+  std::vector<std::pair<double, double>> got;
+  int breaks = 0;
+  for (const QCPGraphData& d : *plot.graph(0)->data()) {
+    if (std::isnan(d.value)) ++breaks;
+    else got.emplace_back(d.key, d.value);
+  }
+  EXPECT_EQ(got, want) << what;
+  EXPECT_EQ(breaks, from < s.samples[kOffAt - 1].t && to > s.samples[kOffAt].t ? 1 : 0)
+      << what;
+}
+
+TEST(ChartPlotColumns, TheCurvesAreEachColumnsLeastAndGreatest) {
+  auto series = Wavy(200000);
+  zch::ChartPlot plot;
+  plot.resize(900, 500);
+  plot.show();
+  plot.replot();  // lays the axes out, so that the curves are made for their width
+  plot.SetData(series, zan::Analyse(*series));
+  zfw::testing::Drain();
+  ASSERT_GT(plot.axisRect()->width(), 100);
+  plot.ShowAll();  // made again for the width the axes' labels left
+  ExpectColumns(plot, *series, "the whole series");
+  const double first = series->samples.front().t, last = series->samples.back().t;
+  plot.SetView(first + 1234.5, last - 777.25);
+  ExpectColumns(plot, *series, "most of it");
+  plot.SetView(first + 70000.3, first + 150000);
+  ExpectColumns(plot, *series, "a part after the gap");
+  plot.SetView(first + 100, first + 3000);
+  ExpectColumns(plot, *series, "a part before the gap");
+
+  // Grown at its end, as the live view grows it: the new samples are drawn as the old.
+  plot.ShowAll();
+  const auto more = Wavy(230017);
+  series->samples.insert(series->samples.end(), more->samples.begin() + 200000, more->samples.end());
+  plot.Grow(zan::Analyse(*series));
+  ExpectColumns(plot, *series, "grown");
+}
+
+// A wheel step draws the chart once: the curves are made anew before the wheel's own drawing,
+// and nothing is left queued to draw them a second time.
+TEST(ChartPlotColumns, AWheelStepDrawsOnce) {
+  auto series = Wavy(200000);
+  zch::ChartPlot plot;
+  plot.resize(900, 500);
+  plot.show();
+  plot.replot();  // lays the axes out, so that the curves are made for their width
+  plot.SetData(series, zan::Analyse(*series));
+  zfw::testing::Drain();
+  int draws = 0;
+  QObject::connect(&plot, &QCustomPlot::afterReplot, [&] { ++draws; });
+  const QPointF at = plot.axisRect()->center();
+  const double before = plot.ViewTo() - plot.ViewFrom();
+  QWheelEvent wheel(at, plot.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(&plot, &wheel);
+  zfw::testing::Drain();
+  EXPECT_LT(plot.ViewTo() - plot.ViewFrom(), before);
+  EXPECT_EQ(draws, 1);
+  ExpectColumns(plot, *series, "zoomed by the wheel");
 }
 
 }  // namespace

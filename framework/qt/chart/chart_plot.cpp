@@ -5,8 +5,6 @@
 #include <cmath>
 #include <limits>
 
-#include "analysis/decimate.h"
-
 namespace zch {
 
 namespace {
@@ -82,6 +80,12 @@ ChartPlot::ChartPlot(QWidget* parent) : QCustomPlot(parent) {
   setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   axisRect()->setRangeDrag(Qt::Horizontal);
   axisRect()->setRangeZoom(Qt::Horizontal);
+  // A drawing that comes first (the wheel draws at once) takes the queued one's place, so that
+  // a frame is drawn once.
+  redraw_.setSingleShot(true);
+  redraw_.setInterval(0);
+  connect(&redraw_, &QTimer::timeout, this, [this] { replot(); });
+  connect(this, &QCustomPlot::beforeReplot, &redraw_, &QTimer::stop);
   connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this](const QCPRange&) {
     if (!filling_) Redecimate();
   });
@@ -90,6 +94,8 @@ ChartPlot::ChartPlot(QWidget* parent) : QCustomPlot(parent) {
 
 void ChartPlot::SetData(std::shared_ptr<const zan::Series> series, const zan::Report& report) {
   series_ = std::move(series);
+  summary_.Clear();
+  summary_.Extend(*series_);
   gapSeconds_ = report.gapSeconds > 0 ? report.gapSeconds : 60;
   hasTime_ = report.start.has_value();
   first_ = report.start.value_or(0);
@@ -105,6 +111,7 @@ void ChartPlot::SetData(std::shared_ptr<const zan::Series> series, const zan::Re
 
 void ChartPlot::Grow(const zan::Report& report) {
   if (!series_) return;
+  summary_.Extend(*series_);
   const auto& s = series_->samples;
   const auto newest = std::find_if(s.rbegin(), s.rend(), [](const zan::Sample& x) { return zan::IsDated(x.t); });
   if (newest == s.rend()) return;
@@ -153,7 +160,7 @@ void ChartPlot::MarkPhases(const zan::Report& report) {
 void ChartPlot::SetLanguage(int language) {
   language_ = language;
   Captions();
-  replot(rpQueuedReplot);
+  QueueReplot();
 }
 
 void ChartPlot::Captions() {
@@ -222,7 +229,7 @@ void ChartPlot::Redecimate() {
     axis->setRange(axis->range().lower - pad, axis->range().upper + pad);
   }
   filling_ = false;
-  replot(rpQueuedReplot);
+  QueueReplot();
 }
 
 void ChartPlot::FillGraph(QCPGraph* graph, zan::Channel channel, double from, double to, int columns) {
@@ -239,7 +246,7 @@ void ChartPlot::FillGraph(QCPGraph* graph, zan::Channel channel, double from, do
       prev = x.t;
     }
   } else {
-    const auto buckets = zan::Decimate(s, channel, from, to, static_cast<std::size_t>(columns));
+    const auto buckets = summary_.Decimate(s, channel, from, to, static_cast<std::size_t>(columns));
     const double w = (to - from) / columns;
     points.reserve(2 * columns);
     std::size_t lastFull = buckets.size();
@@ -247,7 +254,9 @@ void ChartPlot::FillGraph(QCPGraph* graph, zan::Channel channel, double from, do
       const zan::Bucket& b = buckets[i];
       if (b.count == 0) continue;
       const double key = ToKey(from + (static_cast<double>(i) + 0.5) * w);
-      if (lastFull != buckets.size() && static_cast<double>(i - lastFull) * w > gapSeconds_) {
+      // Only empty columns between two full ones prove the logger was off; a column wider than
+      // a gap proves nothing by being next to another.
+      if (lastFull != buckets.size() && static_cast<double>(i - lastFull - 1) * w > gapSeconds_) {
         points.push_back({key - w / 2, kNaN});
       }
       points.push_back({key, b.min});
@@ -258,6 +267,8 @@ void ChartPlot::FillGraph(QCPGraph* graph, zan::Channel channel, double from, do
   graph->data()->set(points, true);
 }
 
+void ChartPlot::QueueReplot() { redraw_.start(); }
+
 void ChartPlot::PlaceCursor(int which, double t) {
   cursorT_[which] = t;
   cursor_[which]->point1->setCoords(ToKey(t), 0);
@@ -267,7 +278,7 @@ void ChartPlot::PlaceCursor(int which, double t) {
 void ChartPlot::SetCursors(double a, double b) {
   PlaceCursor(0, a);
   PlaceCursor(1, b);
-  replot(rpQueuedReplot);
+  QueueReplot();
   if (onCursorsMoved) onCursorsMoved();
 }
 
@@ -282,7 +293,7 @@ void ChartPlot::mousePressEvent(QMouseEvent* event) {
     const double t = std::clamp(FromKey(xAxis->pixelToCoord(event->position().x())), first_, last_);
     const int which = (event->modifiers() & Qt::ShiftModifier) ? 1 : 0;
     PlaceCursor(which, t);
-    replot(rpQueuedReplot);
+    QueueReplot();
     if (onCursorsMoved) onCursorsMoved();
     event->accept();
     return;

@@ -1,10 +1,13 @@
 // The chart of a series: voltage and current on two axes over time, power and the charge
 // counter on demand, the phases shaded and the gaps hatched, and two cursors. Every curve is
-// drawn from the least and greatest value in each pixel column of the range shown, so a frame
-// costs what the screen holds, not what the file holds.
+// drawn from the least and greatest value in each pixel column of the range shown, taken from
+// the blocks of a summary made when the series comes, so a frame costs what the screen holds,
+// not what the file holds.
 #pragma once
 
 #include <qcustomplot.h>
+
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -13,6 +16,7 @@
 #include "analysis/decimate.h"
 #include "analysis/report.h"
 #include "analysis/series.h"
+#include "analysis/summary.h"
 #include "framework/qt/chart/span_figures.h"
 
 namespace zch {
@@ -57,12 +61,14 @@ class ChartPlot : public QCustomPlot {
 
  private:
   void Redecimate();
+  void QueueReplot();  // draws when the events now waiting are done, unless drawn before
   void FillGraph(QCPGraph* graph, zan::Channel channel, double from, double to, int columns);
   void MarkPhases(const zan::Report& report);
   void Captions();
   void PlaceCursor(int which, double t);
 
   std::shared_ptr<const zan::Series> series_;
+  zan::Summary summary_;  // of series_, extended as it grows
   double first_ = 0, last_ = 1;
   double gapSeconds_ = 60;
   bool hasTime_ = false;  // first_ and last_ come from dated samples
@@ -76,6 +82,7 @@ class ChartPlot : public QCustomPlot {
   QCPItemStraightLine* cursor_[2] = {nullptr, nullptr};
   double cursorT_[2] = {0, 0};
   bool filling_ = false;
+  QTimer redraw_;
   int columns_ = 0;  // the width the curves were decimated for; 0 before the first
 };
 
