@@ -190,16 +190,18 @@ void ChartWindow::SetLiveSpan(int minutes) {
   if (minutes == 0) {
     plot_->ShowAll();
   } else {
-    plot_->SetView(liveNewest_ - 60.0 * minutes, liveNewest_);
+    FollowLive();
   }
 }
 
-// A view that shows the newest reading moves on with it, as wide as the span chosen; one
-// the person has dragged back in time stays where it is.
+// A view that shows the newest reading moves on with it, as wide as the span chosen (or all
+// there is, while there is less); one the person has dragged back in time stays where it is.
 void ChartWindow::FollowLive() {
   const int minutes = LiveSpan();
   if (minutes == 0) return;  // the plot's own growth keeps the whole in view
-  const double from = liveNewest_ - 60.0 * minutes;
+  const auto first = std::find_if(live_->samples.begin(), live_->samples.end(),
+                                  [](const zan::Sample& x) { return zan::IsDated(x.t); });
+  const double from = std::max(liveNewest_ - 60.0 * minutes, first->t);
   if (std::abs(plot_->ViewFrom() - from) > 1e-3 || std::abs(plot_->ViewTo() - liveNewest_) > 1e-3) {
     plot_->SetView(from, liveNewest_);
   }

@@ -46,6 +46,8 @@ class ChartWindow : public QMainWindow {
   QString FiguresText() const { return figures_->text(); }
   QString TotalsText() const { return totals_->text(); }
   const zan::Report& Report() const { return report_; }
+  // What is shown: the file's samples, or the live readings taken so far.
+  const zan::Series* Shown() const { return series_.get(); }
 
   // The actions, for the menu and the tests.
   QAction* openAction() { return open_; }
