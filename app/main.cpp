@@ -10,6 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/icon.h"
+#include "app/live_chart.h"
 #include "app/orvik_app.h"
 #include "dialog/port_list.h"
 #include "dialog/resource.h"
@@ -77,6 +78,8 @@ int main(int argc, char** argv) {
   const auto serial = zv::MakeSystemSerialBackend();
   zfw::SetEnvironment(zfw::Environment{&view, &clock});
   theApp.m_portAccess = PortAccess{serial.get(), table.get(), options.ports};
+  LiveChart liveChart(view, ZentrovaIcon());
+  theApp.m_eventObservers.push_back(&liveChart);
 
   int exitCode = 0;
   const std::string exe = argc > 0 ? argv[0] : "zentrova";

@@ -19,6 +19,7 @@ BOOL COrvikApp::InitInstance() {
   {
     COrvikDlg dlg(m_portAccess);
     m_pMainWnd = &dlg;
+    for (zv::IWindowEvents* observer : m_eventObservers) dlg.AddEventObserver(observer);
     dlg.DoModal();
     m_pMainWnd = nullptr;
   }

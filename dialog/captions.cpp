@@ -36,13 +36,14 @@ const std::array<TextCaption, 17> kTextCaptions{{
     {&COrvikDlg::m_strCapShuntAmps, {"Iн.шунта, А", "Ishunt, A"}},
 }};
 
-const std::array<ButtonCaption, 6> kButtonCaptions{{
+const std::array<ButtonCaption, 7> kButtonCaptions{{
     {&COrvikDlg::m_btnLanguage, {"РУС/eng", "рус/ENG"}},
     {&COrvikDlg::m_btnRecord, {"Старт", "Start recording"}},
     {&COrvikDlg::m_btnErase, {"Стереть данные", "Erase data"}},
     {&COrvikDlg::m_btnReceive, {"Получить данные", "Recieve data"}},
     {&COrvikDlg::m_btnSyncClock, {"Синхронизировать", "Synchronize clocks"}},
     {&COrvikDlg::m_btnSetConfig, {"Записать", "Set configuration"}},
+    {&COrvikDlg::m_btnChart, {"График", "Chart"}},
 }};
 
 }  // namespace

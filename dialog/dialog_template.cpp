@@ -74,6 +74,9 @@ zfw::DialogTemplate Build() {
       Item(IDC_CAP_SHUNT_MV, S, kLabel, 16, 222, 56, 9),
       Item(IDC_SHUNT_A, E, kNumberEdit, 77, 238, 28, 14),
       Item(IDC_CAP_SHUNT_A, S, kLabel, 15, 241, 52, 9),
+      // Last, so that the tab order of the controls before it stays; beside the language
+      // toggle, in the top row that nothing else uses.
+      Item(IDC_CHART, B, kPushButton, 114, 7, 50, 18),
   };
   return t;
 }

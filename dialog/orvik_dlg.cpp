@@ -23,6 +23,7 @@ const std::array kMessageMap{
     zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_ERASE, &COrvikDlg::OnBnClickedErase),
     zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_RECORD, &COrvikDlg::OnBnClickedRecord),
     zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_LANGUAGE, &COrvikDlg::OnBnClickedLanguage),
+    zfw::OnControl<COrvikDlg>(Msg::kBnClicked, IDC_CHART, &COrvikDlg::OnBnClickedChart),
     zfw::OnControl<COrvikDlg>(Msg::kEnSetFocus, IDC_RECORD_PERIOD, &COrvikDlg::OnEnSetfocusRecordPeriod),
     zfw::OnControl<COrvikDlg>(Msg::kEnSetFocus, IDC_POLL_PERIOD, &COrvikDlg::OnEnSetfocusPollPeriod),
 };
@@ -137,6 +138,7 @@ void COrvikDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_SYNC_CLOCK, m_btnSyncClock);
   DDX_Control(pDX, IDC_SET_CONFIG, m_btnSetConfig);
   DDX_Control(pDX, IDC_LANGUAGE, m_btnLanguage);
+  DDX_Control(pDX, IDC_CHART, m_btnChart);
   DDX_Check(pDX, IDC_LANGUAGE, m_nLanguage);
   DDX_Text(pDX, IDC_SHUNT_MV, m_nShuntMillivolts);
   DDX_Text(pDX, IDC_SHUNT_A, m_nShuntAmps);

@@ -155,6 +155,7 @@ class COrvikDlg : public CDialogEx {
   CButton m_btnSyncClock;
   CButton m_btnSetConfig;
   CButton m_btnLanguage;
+  CButton m_btnChart;
   int m_nLanguage;
   CString m_strCapShuntMillivolts;
   CString m_strCapShuntAmps;
@@ -209,6 +210,8 @@ class COrvikDlg : public CDialogEx {
   // Sets the captions of the language m_nLanguage names.
   void SetCaptions();
   void OnBnClickedLanguage();
+  // Asks the view for the chart of the live readings (dialog/chart_button.cpp).
+  void OnBnClickedChart();
 
   // Picks the text of the current language; false (and nothing set) for any other flag.
   bool PickText(const Bilingual& text, CString& out) const;

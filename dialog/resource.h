@@ -42,3 +42,4 @@ constexpr int IDC_SHUNT_MV = 1059;           // shunt millivolts
 constexpr int IDC_CAP_SHUNT_MV = 1060;
 constexpr int IDC_SHUNT_A = 1061;            // shunt amperes
 constexpr int IDC_CAP_SHUNT_A = 1062;
+constexpr int IDC_CHART = 1063;             // opens the chart of the live readings

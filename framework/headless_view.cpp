@@ -27,10 +27,21 @@ std::vector<FileDialogRequest> HeadlessView::FileDialogs() const {
   return files_;
 }
 
+std::vector<int> HeadlessView::ChartRequests() const {
+  std::lock_guard lock(mu_);
+  return charts_;
+}
+
+void HeadlessView::OpenChart(int language) {
+  std::lock_guard lock(mu_);
+  charts_.push_back(language);
+}
+
 void HeadlessView::ClearRecords() {
   std::lock_guard lock(mu_);
   boxes_.clear();
   files_.clear();
+  charts_.clear();
   selectAll_.clear();
 }
 

@@ -27,6 +27,8 @@ class HeadlessView final : public IView {
 
   std::vector<MessageBoxRequest> MessageBoxes() const;
   std::vector<FileDialogRequest> FileDialogs() const;
+  // The language of every chart the window asked for, in order.
+  std::vector<int> ChartRequests() const;
   void ClearRecords();
 
   // What the view was last told about a control, and where the focus is.
@@ -43,6 +45,7 @@ class HeadlessView final : public IView {
   void Hide() override;
   int MessageBox(const MessageBoxRequest& request) override;
   std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+  void OpenChart(int language) override;
   void OnControlChanged(const ControlState& state) override;
   void OnFocusChanged(int id) override;
   void OnSelectAll(int id) override;
@@ -58,6 +61,7 @@ class HeadlessView final : public IView {
   std::deque<std::optional<std::string>> fileAnswers_;
   std::vector<MessageBoxRequest> boxes_;
   std::vector<FileDialogRequest> files_;
+  std::vector<int> charts_;
   std::map<int, ControlState> shown_;
   std::vector<int> selectAll_;
   std::map<int, std::vector<std::string>> texts_;

@@ -64,6 +64,10 @@ class IView : public IControlObserver {
   virtual int MessageBox(const MessageBoxRequest& request) = 0;
   // Blocks until answered; the chosen full path, or nothing when cancelled.
   virtual std::optional<std::string> FileDialog(const FileDialogRequest& request) = 0;
+  // The person asked for the chart of the live readings, its captions in language (0 Russian,
+  // 1 English): the view opens it, or brings it to the front when it is open. Returns at once;
+  // a view that has no chart ignores the request.
+  virtual void OpenChart(int /*language*/) {}
 };
 
 }  // namespace zfw

@@ -21,7 +21,8 @@ case "$mode" in
     # the live readings handed to the chart.
     tests=(app_tests framework_tests platform_serial_tests sim_pty_tests memory_tests e2e_link_tests e2e_window_tests
            e2e_download_tests e2e_recording_tests
-           cli_tests cli_process_tests zentrova_qt_tests zentrova_main_window_qt_tests chart_live_feed_tests)
+           cli_tests cli_process_tests zentrova_qt_tests zentrova_main_window_qt_tests chart_live_feed_tests
+           zentrova_live_chart_qt_tests)
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTROVA_SANITIZE=thread >/dev/null
     cmake --build "$build" -j "$(nproc)" --target "${tests[@]}"
     for t in "${tests[@]}"; do

@@ -122,6 +122,19 @@ class Host : public QObject {
   int RunMessageBox(const MessageBoxRequest& request);
   std::optional<std::string> RunFileDialog(const FileDialogRequest& request);
 
+  void SetChartOpener(QtView::ChartOpener opener) {
+    std::lock_guard lock(answerMutex_);
+    chartOpener_ = std::move(opener);
+  }
+  void OpenChart(int language) {
+    QtView::ChartOpener opener;
+    {
+      std::lock_guard lock(answerMutex_);
+      opener = chartOpener_;
+    }
+    if (opener) opener(language);
+  }
+
   void SetAnswerer(QtView::MessageBoxAnswerer a) {
     std::lock_guard lock(answerMutex_);
     messageBoxAnswerer_ = std::move(a);
@@ -171,6 +184,7 @@ class Host : public QObject {
   std::mutex answerMutex_;
   QtView::MessageBoxAnswerer messageBoxAnswerer_;
   QtView::FileDialogAnswerer fileDialogAnswerer_;
+  QtView::ChartOpener chartOpener_;  // under answerMutex_ too
 };
 
 void DialogWindow::closeEvent(QCloseEvent* e) {
@@ -710,6 +724,14 @@ void QtView::SetModalAnswerer(MessageBoxAnswerer answerer) {
 void QtView::SetModalAnswerer(FileDialogAnswerer answerer) {
   host_->SetAnswerer(std::move(answerer));
 }
+
+void QtView::OpenChart(int language) {
+  Post([host = host_, language] { host->OpenChart(language); });
+}
+
+void QtView::SetChartOpener(ChartOpener opener) { host_->SetChartOpener(std::move(opener)); }
+
+void QtView::PostToGui(std::function<void()> fn) { Post(std::move(fn)); }
 
 QWidget* QtView::Window() const { return host_->Window(); }
 QWidget* QtView::Widget(int id) const { return host_->Widget(id); }

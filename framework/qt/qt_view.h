@@ -45,6 +45,8 @@ class QtView : public IView {
   void Hide() override;
   int MessageBox(const MessageBoxRequest& request) override;
   std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+  // Runs the chart opener on the GUI thread; without one the request is dropped.
+  void OpenChart(int language) override;
 
   // IControlObserver.
   void OnControlChanged(const ControlState& state) override;
@@ -58,6 +60,15 @@ class QtView : public IView {
   using FileDialogAnswerer = std::function<std::optional<std::string>(const FileDialogRequest&)>;
   void SetModalAnswerer(MessageBoxAnswerer answerer);
   void SetModalAnswerer(FileDialogAnswerer answerer);
+
+  // What opens (or raises) the chart when the window asks for it; it runs on the GUI thread.
+  // The front end that draws charts sets it before the window is shown. Any thread.
+  using ChartOpener = std::function<void(int language)>;
+  void SetChartOpener(ChartOpener opener);
+  // Queues fn to run on the GUI thread after every call handed to this view before it, so
+  // that a front end's news of the window arrives in step with what the window shows.
+  // Any thread; a call still queued when the view goes away is dropped.
+  void PostToGui(std::function<void()> fn);
 
   // GUI thread only. The top-level window built by the last Show (nullptr before the GUI
   // thread has handled a Show); it stays after Hide, hidden, until the next Show.

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "dialog/dialog_template.h"
 #include "dialog/resource.h"
 #include "support/dialog_fixture.h"
 
@@ -36,6 +37,7 @@ const std::map<int, std::pair<std::string, std::string>> kCaptions = {
     {IDC_RECEIVE, {"Получить данные", "Recieve data"}},
     {IDC_SYNC_CLOCK, {"Синхронизировать", "Synchronize clocks"}},
     {IDC_SET_CONFIG, {"Записать", "Set configuration"}},
+    {IDC_CHART, {"График", "Chart"}},
 };
 
 class MainWindow : public DialogFixture {
@@ -134,6 +136,36 @@ TEST_F(MainWindow, AFailureAfterTheLanguageFlagStillSwitches) {
   EXPECT_EQ(view.MessageBoxes()[0].text, "Введите положительное целое число.");
   ExpectCaptions(1);
   EXPECT_EQ(Text(IDC_SHUNT_A), "300");
+}
+
+TEST_F(MainWindow, TheChartButtonSitsInFreeSpaceAfterEveryOtherTabStop) {
+  const zfw::DialogTemplate& tmpl = MainDialogTemplate();
+  const zfw::DialogItem* chart = tmpl.Find(IDC_CHART);
+  ASSERT_NE(chart, nullptr);
+  EXPECT_EQ(chart->style & zfw::style::WS_TABSTOP, zfw::style::WS_TABSTOP);
+  EXPECT_EQ(tmpl.items.back().id, IDC_CHART) << "the tab order of the other controls stays";
+  const CRect& r = chart->rect;
+  EXPECT_GE(r.x, 0);
+  EXPECT_GE(r.y, 0);
+  EXPECT_LE(r.x + r.cx, tmpl.cx);
+  EXPECT_LE(r.y + r.cy, tmpl.cy);
+  for (const zfw::DialogItem& other : tmpl.items) {
+    if (other.id == IDC_CHART) continue;
+    const CRect& o = other.rect;
+    const bool apart = r.x + r.cx <= o.x || o.x + o.cx <= r.x || r.y + r.cy <= o.y || o.y + o.cy <= r.y;
+    EXPECT_TRUE(apart) << "the chart button overlaps control " << other.id;
+  }
+}
+
+TEST_F(MainWindow, TheChartButtonAsksTheViewForTheChartInTheWindowsLanguage) {
+  EXPECT_TRUE(view.ChartRequests().empty()) << "no chart opens by itself";
+  Click(IDC_CHART);
+  EXPECT_EQ(view.ChartRequests(), std::vector<int>{0});
+  Click(IDC_LANGUAGE);
+  Click(IDC_CHART);
+  EXPECT_EQ(view.ChartRequests(), (std::vector<int>{0, 1}));
+  EXPECT_TRUE(view.MessageBoxes().empty());
+  EXPECT_FALSE(dlg->Loop().QuitRequested());
 }
 
 TEST_F(MainWindow, EscapeAndTheCloseBoxEndTheWindow) {

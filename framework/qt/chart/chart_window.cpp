@@ -7,6 +7,8 @@
 #include <QSplitter>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 
 #include "framework/numfmt.h"
@@ -48,6 +50,10 @@ constexpr Caption kOpenFailed{"Не удалось открыть файл", "Ca
 constexpr Caption kExportFailed{"Не удалось записать файл", "Cannot write the file"};
 constexpr Caption kImages{"Изображение PNG (*.png);;Рисунок SVG (*.svg);;Документ PDF (*.pdf);;Отсчёты CSV (*.csv)",
                           "PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf);;CSV samples (*.csv)"};
+constexpr Caption kSpanWhole{"Всё время", "Whole time"};
+constexpr Caption kSpanMinutes{"Последние %s мин", "Last %s min"};
+constexpr Caption kSpanHint{"Что показывать, пока график идёт за новыми измерениями",
+                            "What to show while the chart follows the new readings"};
 constexpr Caption kFiles{"Записи и дампы (*.txt);;Все файлы (*)", "Recordings and dumps (*.txt);;All files (*)"};
 
 QString T(const Caption& c, int language) { return QString::fromUtf8(language == 0 ? c.ru : c.en); }
@@ -75,7 +81,13 @@ QString Percent(const std::optional<double>& v) {
 
 }  // namespace
 
-ChartWindow::ChartWindow(int language, QWidget* parent) : QMainWindow(parent), language_(language) {
+const std::vector<int>& ChartWindow::LiveSpans() {
+  static const std::vector<int> spans{0, 1, 5, 15, 60};
+  return spans;
+}
+
+ChartWindow::ChartWindow(int language, QWidget* parent)
+    : QMainWindow(parent), language_(language), liveNewest_(zan::kUndated) {
   plot_ = new ChartPlot;
   plot_->SetLanguage(language_);
   table_ = new QTableWidget(0, 8);
@@ -115,6 +127,10 @@ ChartWindow::ChartWindow(int language, QWidget* parent) : QMainWindow(parent), l
   power_->setCheckable(true);
   counter_ = bar->addAction(QString());
   counter_->setCheckable(true);
+  span_ = new QComboBox;
+  for (int minutes : LiveSpans()) span_->addItem(QString(), minutes);
+  spanAction_ = bar->addWidget(span_);
+  spanAction_->setVisible(false);
   bar->addSeparator();
   toggle_ = bar->addAction(QString());
   connect(open_, &QAction::triggered, this, [this] { ChooseFile(); });
@@ -122,6 +138,7 @@ ChartWindow::ChartWindow(int language, QWidget* parent) : QMainWindow(parent), l
   connect(whole_, &QAction::triggered, this, [this] { plot_->ShowAll(); });
   connect(power_, &QAction::toggled, this, [this](bool on) { plot_->ShowPower(on); });
   connect(counter_, &QAction::toggled, this, [this](bool on) { plot_->ShowCounter(on); });
+  connect(span_, qOverload<int>(&QComboBox::activated), this, [this](int index) { SetLiveSpan(LiveSpans()[static_cast<std::size_t>(index)]); });
   connect(toggle_, &QAction::triggered, this, [this] { SetLanguage(language_ == 0 ? 1 : 0); });
   plot_->onCursorsMoved = [this] { ShowFigures(); };
   export_->setEnabled(false);
@@ -148,13 +165,57 @@ void ChartWindow::ShowLive(std::shared_ptr<LiveFeed> feed, const QString& device
   counter_->setEnabled(true);
   export_->setEnabled(true);
   whole_->setEnabled(true);
+  liveNewest_ = zan::kUndated;
+  spanAction_->setVisible(true);
   FillTable();
   Captions();
   liveTimer_->start();
+  TakeLive();
+}
+
+void ChartWindow::SetDevice(const QString& device) {
+  device_ = device;
+  if (live_) live_->device = device.toStdString();
+  Captions();
+}
+
+int ChartWindow::LiveSpan() const { return span_->currentData().toInt(); }
+
+void ChartWindow::SetLiveSpan(int minutes) {
+  const auto& spans = LiveSpans();
+  const auto at = std::find(spans.begin(), spans.end(), minutes);
+  if (at == spans.end()) return;
+  span_->setCurrentIndex(static_cast<int>(at - spans.begin()));
+  if (!live_ || !zan::IsDated(liveNewest_)) return;
+  if (minutes == 0) {
+    plot_->ShowAll();
+  } else {
+    FollowLive();
+  }
+}
+
+// A view that shows the newest reading moves on with it, as wide as the span chosen (or all
+// there is, while there is less); one the person has dragged back in time stays where it is.
+void ChartWindow::FollowLive() {
+  const int minutes = LiveSpan();
+  if (minutes == 0) return;  // the plot's own growth keeps the whole in view
+  const auto first = std::find_if(live_->samples.begin(), live_->samples.end(),
+                                  [](const zan::Sample& x) { return zan::IsDated(x.t); });
+  const double from = std::max(liveNewest_ - 60.0 * minutes, first->t);
+  if (std::abs(plot_->ViewFrom() - from) > 1e-3 || std::abs(plot_->ViewTo() - liveNewest_) > 1e-3) {
+    plot_->SetView(from, liveNewest_);
+  }
 }
 
 void ChartWindow::TakeLive() {
   if (!feed_ || !live_ || feed_->MoveInto(*live_) == 0) return;
+  const bool following = !zan::IsDated(liveNewest_) || plot_->ViewTo() >= liveNewest_ - 1e-3;
+  for (auto it = live_->samples.rbegin(); it != live_->samples.rend(); ++it) {
+    if (zan::IsDated(it->t)) {
+      liveNewest_ = std::max(it->t, zan::IsDated(liveNewest_) ? liveNewest_ : it->t);
+      break;
+    }
+  }
   // The report goes over every reading: worked out anew only now and then, not every second.
   if (report_.phases.empty() || ++ticksSinceReport_ >= 30) {
     ticksSinceReport_ = 0;
@@ -162,6 +223,7 @@ void ChartWindow::TakeLive() {
     FillTable();
   }
   plot_->Grow(report_);
+  if (following && zan::IsDated(liveNewest_)) FollowLive();
   ShowFigures();
 }
 
@@ -175,6 +237,7 @@ bool ChartWindow::OpenFile(const QString& path, QString& error) {
   liveTimer_->stop();
   feed_.reset();
   live_.reset();
+  spanAction_->setVisible(false);
   report_ = zan::Analyse(*series);
   report_.file = path.toStdString();
   series_ = std::move(series);
@@ -210,6 +273,12 @@ void ChartWindow::Captions() {
   power_->setText(T(kPower, language_));
   counter_->setText(T(kCounter, language_));
   toggle_->setText(T(kToggle, language_));
+  for (int i = 0; i < span_->count(); ++i) {
+    const int minutes = LiveSpans()[static_cast<std::size_t>(i)];
+    span_->setItemText(i, minutes == 0 ? T(kSpanWhole, language_)
+                                       : Fill(kSpanMinutes, language_, {QString::number(minutes)}));
+  }
+  span_->setToolTip(T(kSpanHint, language_));
   plot_->setToolTip(T(kHint, language_));
   table_->setHorizontalHeaderLabels({T(kKind, language_), T(kStart, language_), T(kSeconds, language_),
                                      T(kAh, language_), T(kWh, language_), T(kMeanA, language_),
