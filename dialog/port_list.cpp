@@ -68,7 +68,12 @@ int COrvikDlg::BusyPortEntry() const {
 
 void COrvikDlg::OnCbnSelchangePort() {
   const int index = m_portCombo.GetCurSel();
+  // The person's own pick, of the lost port too, ends the wait for it.
+  const bool watched = m_bPortWatch != 0;
+  StopPortWatch();
   if (PortBusyElsewhere()) {
+    // A download whose logger was lost stays on "no" when told so, until its port is picked.
+    if (watched && index == 0) return;
     // The next worker, and the live poll after the download, reach the port by this name: it
     // stays the busy logger's until the port is free again.
     if (index > 0 && index == BusyPortEntry()) return;

@@ -102,8 +102,8 @@ void COrvikDlg::MemoryReadThread(DownloadJob job) {
   if (!OpenPortHandle(job.portName, why)) {
     // Ends as a missing page does; the window tells why.
     PostDownloadNews(job.download, [this, why] {
-      ReportOpenFailure(why);
       ShowDownloadStatus(exchange_texts::kNoData);
+      ReportOpenFailure(why);  // its status line, that the logger is gone, is the last word
     });
   } else {
     ReadPages(job);

@@ -603,7 +603,7 @@ TEST_F(WorkerPort, AFailedOpenEndsTheWorkerAndNoOtherStartsUntilThePortIsPickedA
   EXPECT_EQ(boxes[0].text, "Error opening port");
   EXPECT_EQ(boxes[0].caption, "Error!");
   EXPECT_EQ(Control(IDC_PORT).curSel, 0);
-  EXPECT_EQ(Text(IDC_STATUS), "No data ");
+  EXPECT_EQ(Text(IDC_STATUS), "Logger disconnected, waiting…");
   EXPECT_EQ(Control(IDC_RECEIVE).check, 1);
   EXPECT_EQ(Timer(4), 1000u);
 
