@@ -81,7 +81,10 @@ bool COrvikDlg::RunExchange(zv::Operation operation, void (COrvikDlg::*build)(),
   SendFrame(m_txFrame);
   if (openingText != nullptr) SetStatus(*openingText);
   UpdateData(FALSE);
-  const bool replied = WaitReply(variant);
+  // A lost logger's port that did not open has no reply to wait for: the watch waits for it.
+  const bool lostAndGone = !portOpened && m_bPortWatch != 0;
+  if (lostAndGone) m_rxFrame.RemoveAll();
+  const bool replied = !lostAndGone && WaitReply(variant);
   if (replied) {
     if (onReply != nullptr) (this->*onReply)();
   } else {
