@@ -256,7 +256,7 @@ class UnpluggedLogger : public WindowOnSimulatedLogger {
 TEST_F(UnpluggedLogger, TheLivePollGoesOnWhenTheSameLoggerIsBack) {
   StartPolling();
   ASSERT_TRUE(server->Unplug());
-  ExpectTheLossShown(kWaiting);
+  ExpectTheLossShown("Error opening port", kWaiting);
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the watch looks a few times
   EXPECT_EQ(Boxes(), 1u);
   EXPECT_EQ(PortShown(), 0);
@@ -279,7 +279,7 @@ TEST_F(UnpluggedLogger, AnotherLoggerOnTheWayBackIsShownAsAfterAPick) {
   another.replugSerial = 777;
   StartPolling(another);
   ASSERT_TRUE(server->Unplug());
-  ExpectTheLossShown(kWaiting);
+  ExpectTheLossShown("Error opening port", kWaiting);
   ASSERT_TRUE(server->Replug());
   EXPECT_TRUE(WindowOnThread::WaitFor([&] { return window.Shown(IDC_DEVICE_INFO).find("N00777") != std::string::npos; }));
   EXPECT_TRUE(LivePollArmedAt(300));
@@ -292,7 +292,7 @@ TEST_F(UnpluggedLogger, AnotherLoggerOnTheWayBackIsShownAsAfterAPick) {
 TEST_F(UnpluggedLogger, NoPickedDuringTheWatchEndsIt) {
   StartPolling();
   ASSERT_TRUE(server->Unplug());
-  ExpectTheLossShown(kWaiting);
+  ExpectTheLossShown("Error opening port", kWaiting);
   window.Pick(0);
   EXPECT_TRUE(WindowOnThread::WaitFor([&] { return !Timer(COrvikDlg::kTimerPortWatch); }));
   const uint32_t before = Requests();

@@ -95,9 +95,9 @@ class SimulatedLoggerWindow : public ::testing::Test {
   std::size_t Boxes() const { return window.view.MessageBoxes().size(); }
   int PortShown() const { return window.view.Shown(IDC_PORT)->curSel; }
   // After an unplug: the one box of the loss, the list on "no", the status saying so.
-  void ExpectTheLossShown(const char* waiting) {
+  void ExpectTheLossShown(const char* box, const char* waiting) {
     ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Boxes() >= 1; }, std::chrono::seconds(30)));
-    EXPECT_EQ(window.view.MessageBoxes()[0].text, "Error opening port");
+    EXPECT_EQ(window.view.MessageBoxes()[0].text, box);
     EXPECT_TRUE(WindowOnThread::WaitFor([&] { return PortShown() == 0; }));
     EXPECT_TRUE(WindowOnThread::WaitFor([&] { return StatusShowed(waiting); }));
   }
