@@ -260,8 +260,8 @@ const char* CommandName(Command command) {
 
 // What live, record and download do when the logger goes away.
 const std::string kLossText =
-    "Losing the logger (its port gone, or it stops answering) ends the command with status 1\n"
-    "and the reason on standard error. With --reconnect it waits for the same logger to come\n"
+    "Losing the logger (its port gone or hung up) ends the command with status 1 and the\n"
+    "reason on standard error. With --reconnect it waits for the same logger to come\n"
     "back and goes on; another logger on the port ends it with status 1 and writes nothing of\n"
     "it; Ctrl-C during the wait ends at once. --reconnect-timeout S bounds the wait (default:\n"
     "no bound).\n";
