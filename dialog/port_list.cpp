@@ -52,8 +52,9 @@ void COrvikDlg::OnLButtonDblClk(UINT /*nFlags*/, CPoint /*point*/) {
   m_portCombo.AddString(kNoPort);
   m_portCombo.SetCurSel(0);
   EnumeratePorts();
-  // The port a download or the erase wait holds stays the one shown.
-  if (PortBusyElsewhere()) m_portCombo.SetCurSel(BusyPortEntry());
+  // The port a download or the erase wait holds stays the one shown; a lost one is the
+  // watch's to pick again, once it knows who answers there.
+  if (PortBusyElsewhere() && m_bPortWatch == 0) m_portCombo.SetCurSel(BusyPortEntry());
   UpdateData(FALSE);
 }
 

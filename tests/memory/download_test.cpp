@@ -626,6 +626,19 @@ TEST_F(WorkerPort, AFailedOpenEndsTheWorkerAndNoOtherStartsUntilThePortIsPickedA
   ExpectLivePollBack();
 }
 
+TEST_F(WorkerPort, ARefreshedListDuringTheWatchLeavesTheLostPortToIt) {
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kNotFound, 2, "open /dev/ttyLOGGER: no such port"});
+  Tick();
+  ASSERT_TRUE(TimerArmed(COrvikDlg::kTimerPortWatch));
+
+  // Whoever answers there now is read by the watch first, not asked for pages.
+  portTable = zv::FixedPortTable({kPort});
+  Input(Event(zfw::InputEvent::Kind::kDoubleClick));
+  ASSERT_EQ(Control(IDC_PORT).items.size(), 2u);
+  EXPECT_EQ(Control(IDC_PORT).curSel, 0);
+  EXPECT_TRUE(TimerArmed(COrvikDlg::kTimerPortWatch));
+}
+
 TEST_F(WorkerPort, SwitchingOffWithNoPortPickedStillClosesTheFile) {
   device->FailOpen(zv::PortError{zv::PortErrorKind::kBusy, 16, "open /dev/ttyLOGGER: busy"});
   Tick();
