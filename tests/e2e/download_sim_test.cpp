@@ -261,6 +261,7 @@ TEST_F(ReplugDuringDownload, TheSameLoggerBackEndsWithTheFileOfADownloadWithoutL
 
 TEST_F(ReplugDuringDownload, AnotherLoggerOnTheWayBackStopsItWithNothingOfItInTheFile) {
   StartAndSwitchOn(777);
+  ASSERT_TRUE(WindowOnThread::WaitFor([&] { return PageRequests() > 0; }));
   ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Check(IDC_RECEIVE) == 0; }, std::chrono::seconds(30)));
   ASSERT_EQ(Boxes(), 2u);
   EXPECT_EQ(window.view.MessageBoxes()[0].text, "Ошибка открытия порта");
