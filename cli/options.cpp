@@ -58,6 +58,8 @@ Operands OperandsOf(Command c) {
 
 // The options each command takes besides the common ones.
 bool Takes(Command c, const std::string& option) {
+  const bool hotPlug = option == "--reconnect" || option == "--reconnect-timeout";
+  if (hotPlug) return c == Command::kLive || c == Command::kRecord || c == Command::kDownload;
   switch (c) {
     case Command::kLive:
       return option == "--count";
@@ -93,6 +95,10 @@ bool TakeValue(Options& o, const std::string& option, const std::string& value, 
     double s = 0;
     if (!WholeReal(value, s) || s <= 0) return bad("a number of seconds above 0");
     o.seconds = s;
+  } else if (option == "--reconnect-timeout") {
+    double s = 0;
+    if (!WholeReal(value, s) || s <= 0) return bad("a number of seconds above 0");
+    o.reconnectTimeout = s;
   } else if (option == "--poll") {
     int ms = 0;
     if (!WholeNumber(value, ms) || ms < 1) return bad("milliseconds from 1");
@@ -135,6 +141,7 @@ bool TakeValue(Options& o, const std::string& option, const std::string& value, 
 
 bool NeedsValue(const std::string& option) {
   return option == "--lang" || option == "--count" || option == "--seconds" || option == "--poll" ||
+         option == "--reconnect-timeout" ||
          option == "--period" || option == "--event" || option == "--shunt-mv" || option == "--shunt-a" ||
          option == "--retries" || option == "-o" || option == "--output" || option == "--threshold" ||
          option == "--min-phase" || option == "--gap" || option == "--plot";
@@ -162,6 +169,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       o.simulate = true;
     } else if (a == "--yes" || a == "-y") {
       o.yes = true;
+    } else if (a == "--reconnect") {
+      o.reconnect = true;
+      operands.push_back("\x01" + a);  // checked against the command below
     } else if (NeedsValue(a)) {
       if (!hasValue) {
         if (i + 1 >= args.size()) {
@@ -230,6 +240,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     error = "record takes --count or --seconds, not both";
     return false;
   }
+  if (o.reconnectTimeout && !o.reconnect) {
+    error = "--reconnect-timeout goes with --reconnect";
+    return false;
+  }
   if (o.command == Command::kErase && !o.yes) {
     error = "erase deletes every record in the logger: confirm with --yes";
     return false;
@@ -244,6 +258,14 @@ const char* CommandName(Command command) {
   return "zentrova-cli";
 }
 
+// What live, record and download do when the logger goes away.
+const std::string kLossText =
+    "Losing the logger (its port gone or hung up) ends the command with status 1 and the\n"
+    "reason on standard error. With --reconnect it waits for the same logger to come\n"
+    "back and goes on; another logger on the port ends it with status 1 and writes nothing of\n"
+    "it; Ctrl-C during the wait ends at once. --reconnect-timeout S bounds the wait (default:\n"
+    "no bound).\n";
+
 std::string UsageText(Command command) {
   const std::string common =
       "\nOptions of every command:\n"
@@ -257,19 +279,23 @@ std::string UsageText(Command command) {
     case Command::kInfo:
       return "Usage: zentrova-cli info PORT [--json]\n\nReads the logger's identity and configuration.\n" + common;
     case Command::kLive:
-      return "Usage: zentrova-cli live PORT [--count N] [--json]\n\n"
+      return "Usage: zentrova-cli live PORT [--count N] [--json] [--reconnect [--reconnect-timeout S]]\n\n"
              "Prints the live readings every 300 ms, one line a reading, until N readings or Ctrl-C.\n"
-             "A reader that goes away (a closed pipe) ends it too, with status 0.\n" + common;
+             "A reader that goes away (a closed pipe) ends it too, with status 0.\n" + kLossText + common;
     case Command::kRecord:
-      return "Usage: zentrova-cli record PORT FILE [--poll MS] [--count N | --seconds S]\n\n"
+      return "Usage: zentrova-cli record PORT FILE [--poll MS] [--count N | --seconds S]\n"
+             "                          [--reconnect [--reconnect-timeout S]]\n\n"
              "Records the live readings into the file the window would write for FILE:\n"
              "'FILE ( DEVICE ).txt', one row every MS milliseconds (default 200), until N rows,\n"
-             "S seconds or Ctrl-C.\n" + common;
+             "S seconds or Ctrl-C. With --reconnect, rows go on after the gap, into the same file.\n" +
+             kLossText + common;
     case Command::kDownload:
-      return "Usage: zentrova-cli download PORT FILE [--retries N]\n\n"
+      return "Usage: zentrova-cli download PORT FILE [--retries N] [--reconnect [--reconnect-timeout S]]\n\n"
              "Downloads the logger's whole memory into 'FILE ( DEVICE ).txt', as the window does.\n"
              "Progress goes to standard error. A page that does not come is asked for again,\n"
-             "N times in a row at the most (default 10). Ctrl-C stops and keeps what was written.\n" + common;
+             "N times in a row at the most (default 10). Ctrl-C stops and keeps what was written.\n"
+             "With --reconnect, it resumes at the page where it stopped, into the same file.\n" +
+             kLossText + common;
     case Command::kSetConfig:
       return "Usage: zentrova-cli set-config PORT [--period S] [--event on|off] [--shunt-mv N] [--shunt-a N]\n\n"
              "Writes the logger's configuration. Fields not given keep the values read from it first.\n"

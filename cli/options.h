@@ -31,6 +31,10 @@ struct Options {
   std::optional<unsigned> shuntA;
   // download: pages asked for again in a row before giving up.
   int retries = 10;
+  // live, record, download: wait for the same logger after a loss instead of failing, for
+  // at most reconnectTimeout seconds (none: no bound).
+  bool reconnect = false;
+  std::optional<double> reconnectTimeout;
   // convert.
   std::string output;  // -o; empty: standard output
   // report: the analysis's settings; those not given keep its defaults.

@@ -36,6 +36,10 @@ constexpr Bilingual kDownloadNotStarted{"чтение памяти не нача
 constexpr Bilingual kPageMissing{"логгер не отдаёт страницу памяти", "the logger does not send the memory page"};
 constexpr Bilingual kDownloadStopped{"чтение памяти прервано", "the download stopped"};
 constexpr Bilingual kPortLost{"порт потерян", "the port was lost"};
+constexpr Bilingual kNotBack{"регистратор не вернулся вовремя", "the logger did not come back in time"};
+constexpr Bilingual kInterruptedWaiting{"прервано во время ожидания регистратора",
+                                        "interrupted while waiting for the logger"};
+constexpr Bilingual kAnotherLogger{"на порту другой регистратор", "another logger is on the port"};
 constexpr Bilingual kClockSet{"Часы установлены: ", "Clock set to "};
 constexpr Bilingual kErased{"Память стёрта", "Memory erased"};
 constexpr Bilingual kAnsweredNo{"(ответ: нет; --yes отвечает да)", "(answered no; --yes answers yes)"};
@@ -102,6 +106,40 @@ std::string Session::Text(const Bilingual& text) const { return options_.languag
 void Session::OnPageWritten(int pagesDone, int /*pagesInAll*/) {
   pagesDone_ = pagesDone;
   missesInRow_ = 0;
+}
+
+void Session::OnLoggerLost(const std::string& why) {
+  if (!lost_) lostAt_ = std::chrono::steady_clock::now();
+  lost_ = why;
+}
+
+bool Session::LossEnds(std::string& why) const {
+  if (!lost_) return false;
+  if (!options_.reconnect) {
+    why = Text(kPortLost) + ": " + *lost_;
+    return true;
+  }
+  if (g_interrupted) {
+    why = Text(kInterruptedWaiting);
+    return true;
+  }
+  const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - lostAt_;
+  if (options_.reconnectTimeout && waited.count() > *options_.reconnectTimeout) {
+    why = Text(kNotBack) + ": " + *lost_;
+    return true;
+  }
+  return false;
+}
+
+bool Session::AnotherLoggerRead() {
+  for (const zv::OperationEnd& end : ends_) {
+    if (end.operation != zv::Operation::kConfigurationRead || end.result != zv::Result::kDone || !end.configuration) {
+      continue;
+    }
+    const zv::LoggerIdentity& id = end.configuration->identity;
+    if (id.serialNumber != config_.identity.serialNumber || id.version != config_.identity.version) return true;
+  }
+  return false;
 }
 
 std::optional<zv::OperationEnd> Session::TakeEnd(zv::Operation operation) {
@@ -251,11 +289,16 @@ int Session::Live() {
   if (!Start()) return 1;
   measurements_.clear();
   long printed = 0;
-  while (!g_interrupted) {
+  std::string why;
+  while (!g_interrupted || lost_) {
     Pump(kPumpMs);
-    if (lost_) return Fail(Text(kPortLost));
+    if (LossEnds(why)) return Fail(why);
+    if (AnotherLoggerRead()) return Fail(Text(kAnotherLogger));
     for (const zv::OperationEnd& poll : ends_) {
-      if (poll.operation == zv::Operation::kPoll && poll.result == zv::Result::kNoReply) return Fail(Trimmed(poll.text));
+      // A poll cut off by the loss is the loss, told on its own.
+      if (poll.operation == zv::Operation::kPoll && poll.result == zv::Result::kNoReply && !lost_) {
+        return Fail(Trimmed(poll.text));
+      }
     }
     ends_.clear();
     for (; !measurements_.empty(); measurements_.pop_front()) {
@@ -281,15 +324,24 @@ int Session::Record() {
   const std::string path = RowFileName(CString(options_.file), CString(config_.identity.deviceName)).str();
   rowsWritten_ = 0;
   const auto start = std::chrono::steady_clock::now();
-  while (!g_interrupted) {
+  std::string why;
+  while (!g_interrupted || lost_) {
     Pump(kPumpMs);
-    if (TakeEnd(zv::Operation::kRecording)) return Fail(Text(kRecordingStopped));
+    if (const auto end = TakeEnd(zv::Operation::kRecording)) {
+      return Fail(end->result == zv::Result::kOtherLogger ? Text(kAnotherLogger) : Text(kRecordingStopped));
+    }
+    if (LossEnds(why)) break;
     if (options_.count && rowsWritten_ >= *options_.count) break;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (options_.seconds && elapsed.count() >= *options_.seconds) break;
+    // Time up while the logger is away is not a whole recording.
+    if (options_.seconds && elapsed.count() >= *options_.seconds) {
+      if (lost_) why = Text(kPortLost) + ": " + *lost_;
+      break;
+    }
   }
   dlg_->Controls().SetCheck(IDC_RECORD, 0);
-  dlg_->OnBnClickedRecord();
+  dlg_->OnBnClickedRecord();  // closes the file, whatever ended the recording
+  if (lost_) return Fail(why.empty() ? Text(kPortLost) + ": " + *lost_ : why);
   out_ << path << "\n";
   return 0;
 }
@@ -309,9 +361,11 @@ int Session::Download() {
   pagesDone_ = 0;
   missesInRow_ = 0;
   std::optional<zv::OperationEnd> end;
+  std::string lostWhy;
   while (!end) {
-    if (g_interrupted || missesInRow_ > options_.retries) {
-      gaveUp = !g_interrupted;
+    const bool lossEnds = LossEnds(lostWhy);
+    if (g_interrupted || missesInRow_ > options_.retries || lossEnds) {
+      gaveUp = !g_interrupted && !lossEnds;
       dlg_->Controls().SetCheck(IDC_RECEIVE, 0);
       dlg_->OnReceiveData();
       end = TakeEnd(zv::Operation::kDownload);
@@ -338,7 +392,9 @@ int Session::Download() {
     out_ << path << "\n";
     return 0;
   }
+  if (!lostWhy.empty()) return Fail(lostWhy);
   if (g_interrupted) return Fail(Text(kInterrupted));
+  if (end && end->result == zv::Result::kOtherLogger) return Fail(Text(kAnotherLogger));
   return Fail(gaveUp ? Text(kPageMissing) : Text(kDownloadStopped));
 }
 

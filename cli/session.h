@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -46,11 +47,18 @@ class Session : private zv::IWindowEvents {
   void OnRecordRow() override { ++rowsWritten_; }
   void OnPageWritten(int pagesDone, int pagesInAll) override;
   void OnPageMissing() override { ++missesInRow_; }
-  void OnLoggerLost(const std::string& why) override { lost_ = why; }
+  void OnLoggerLost(const std::string& why) override;
+  void OnLoggerBack(const zv::LoggerIdentity&) override { lost_.reset(); }
   void OnOperationEnded(const zv::OperationEnd& end) override { ends_.push_back(end); }
   // The last end of the operation told since the last call for it; taken away.
   std::optional<zv::OperationEnd> TakeEnd(zv::Operation operation);
 
+  // Whether the command ends on a loss of the logger now, with why: without --reconnect at
+  // once, with it once the wait is longer than --reconnect-timeout or the command was
+  // interrupted meanwhile.
+  bool LossEnds(std::string& why) const;
+  // Another logger answered the configuration read of the lost one's return.
+  bool AnotherLoggerRead();
   // Fails with why on standard error.
   int Fail(const std::string& why);
   // The window's message boxes since the last call, on standard error.
@@ -77,7 +85,8 @@ class Session : private zv::IWindowEvents {
   long rowsWritten_ = 0;
   int pagesDone_ = 0;
   int missesInRow_ = 0;
-  std::optional<std::string> lost_;
+  std::optional<std::string> lost_;  // from the loss until the same logger is back
+  std::chrono::steady_clock::time_point lostAt_;
   std::vector<zv::OperationEnd> ends_;
   int outError_ = 0;
 };

@@ -33,7 +33,8 @@ void COrvikDlg::DecodeReply() {
     m_nReplyResult = zv::Result::kReceiveError;
     SetStatus(kReceiveError);
     UpdateData(FALSE);
-  } else if (m_bReceiveData == 1) {
+  } else if (m_bReceiveData == 1 && m_bPortWatch == 0) {
+    // Page mode; not for the configuration read of a watched port's return, its one exchange.
     m_nReplyResult = zv::Result::kDone;
     DecodePage();
   } else if (Crc16Modbus(m_rxFrame, n - 2) != RxByte(static_cast<std::size_t>(n - 1)) * 256 + RxByte(static_cast<std::size_t>(n - 2))) {

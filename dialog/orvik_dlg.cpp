@@ -87,7 +87,9 @@ COrvikDlg::COrvikDlg(const PortAccess& ports, CWnd* pParent)
       m_fScaleLow(0.0f),
       m_nReplyResult(zv::Result::kNoReply),
       m_nReplyFunction(-1),
-      m_bLoggerLost(0) {}
+      m_bLoggerLost(0),
+      m_bPortWatch(0),
+      m_bHangUp(0) {}
 
 COrvikDlg::~COrvikDlg() {
   // A download may still run when the window closes: its worker uses this object, so it is
@@ -236,8 +238,11 @@ void COrvikDlg::EndOperation(zv::Operation operation, zv::Result result, const s
     end.clockSent = zv::DeviceTime{m_nClockYear + 2000, m_nClockMonth, m_nClockDay, m_nClockHour, m_nClockMinute,
                                    static_cast<float>(m_nClockSecond)};
   }
+  if (operation == zv::Operation::kConfigurationRead && result == zv::Result::kDone) m_strLoggerPort = m_strPortName;
   m_events.Send([&](zv::IWindowEvents& o) { o.OnOperationEnded(end); });
-  if (operation == zv::Operation::kConfigurationRead && result == zv::Result::kDone && m_bLoggerLost != 0) {
+  // Another logger on the lost one's port is not the lost one back.
+  if (operation == zv::Operation::kConfigurationRead && result == zv::Result::kDone && m_bLoggerLost != 0 &&
+      SameLoggerAsLost()) {
     m_bLoggerLost = 0;
     m_events.Send([&](zv::IWindowEvents& o) { o.OnLoggerBack(end.configuration->identity); });
   }

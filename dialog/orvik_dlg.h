@@ -67,6 +67,8 @@ class COrvikDlg : public CDialogEx {
   static constexpr UINT_PTR kTimerRecordPoll = 2;
   static constexpr UINT_PTR kTimerEraseWait = 3;
   static constexpr UINT_PTR kTimerDownload = 4;
+  // Looks for a lost logger's port about once a second until it is back or the person picks.
+  static constexpr UINT_PTR kTimerPortWatch = 5;
   // What the Enter key acts on (m_nEnterTarget).
   static constexpr int kEnterNone = 0;
   static constexpr int kEnterRecordPeriod = 1;
@@ -192,6 +194,18 @@ class COrvikDlg : public CDialogEx {
   int m_bLoggerLost;
   // The message of the last file-error box, for the operation that ends on it.
   std::string m_strFileError;
+  // The port a configuration read last answered on: a logger was there to lose.
+  CString m_strLoggerPort;
+  // 1 while the window watches for the lost logger's port to come back (timer 5); meanwhile a
+  // failed open shows no box. The lost port's name and who answered on it before the loss.
+  int m_bPortWatch;
+  CString m_strLostPort;
+  zv::LoggerIdentity m_lostIdentity;
+  // Set by the status query when the device went away under the open port, with the
+  // system's reason; cleared as each exchange opens its port. Owned as the exchange members
+  // are: by a running download worker, else by the window thread.
+  int m_bHangUp;
+  std::string m_strHangUp;
 
   // ---- main window (dialog/) ----
   BOOL OnInitDialog() override;
@@ -235,6 +249,18 @@ class COrvikDlg : public CDialogEx {
   // Window thread: what a failed open shows (the box, the live poll stopped, the list on "no").
   void ReportOpenFailure(const std::string& why);
   void ClosePort();
+  // ---- the lost logger's port watched for its return (link/port_watch.cpp) ----
+  // After the first failure of a loss: the status says the logger is gone, and the watch starts.
+  void StartPortWatch();
+  // The person picked a port (or "no"): the watch ends, and the next failure is a new loss.
+  void StopPortWatch();
+  // Timer 5: the port back? Then its configuration is read and what was on goes on.
+  void PortWatchTick();
+  // Whether the logger that answered the last configuration read is the one lost.
+  bool SameLoggerAsLost() const;
+  void ResumeAfterReturn();
+  // Another logger answered: a recording or a download of the lost one stops, with why.
+  void StopOnOtherLogger();
   void SendFrame(const CByteArray& frame);
   DWORD DelayMs(UINT ms);
   // Collects a reply into m_rxFrame; true when one was read before the variant's limit.

@@ -52,8 +52,9 @@ void COrvikDlg::OnLButtonDblClk(UINT /*nFlags*/, CPoint /*point*/) {
   m_portCombo.AddString(kNoPort);
   m_portCombo.SetCurSel(0);
   EnumeratePorts();
-  // The port a download or the erase wait holds stays the one shown.
-  if (PortBusyElsewhere()) m_portCombo.SetCurSel(BusyPortEntry());
+  // The port a download or the erase wait holds stays the one shown; a lost one is the
+  // watch's to pick again, once it knows who answers there.
+  if (PortBusyElsewhere() && m_bPortWatch == 0) m_portCombo.SetCurSel(BusyPortEntry());
   UpdateData(FALSE);
 }
 
@@ -68,7 +69,12 @@ int COrvikDlg::BusyPortEntry() const {
 
 void COrvikDlg::OnCbnSelchangePort() {
   const int index = m_portCombo.GetCurSel();
+  // The person's own pick, of the lost port too, ends the wait for it.
+  const bool watched = m_bPortWatch != 0;
+  StopPortWatch();
   if (PortBusyElsewhere()) {
+    // A download whose logger was lost stays on "no" when told so, until its port is picked.
+    if (watched && index == 0) return;
     // The next worker, and the live poll after the download, reach the port by this name: it
     // stays the busy logger's until the port is free again.
     if (index > 0 && index == BusyPortEntry()) return;

@@ -36,6 +36,7 @@ enum class Result {
   kPortError,     // the port could not be opened: the logger-lost event came before, with why
   kFileError,     // a file of rows could not be made or written
   kCancelled,     // the person said no, chose no file, or switched the download off
+  kOtherLogger,   // the lost logger's port came back with another logger: nothing of it was written
 };
 
 // A moment on the logger's clock, as its replies give it.
@@ -105,9 +106,11 @@ class IWindowEvents {
   virtual void OnPageWritten(int /*pagesDone*/, int /*pagesInAll*/) {}
   // A page of the download did not come; it is asked for again at the next download tick.
   virtual void OnPageMissing() {}
-  // The logger's port could not be opened; why is the system's reason.
+  // The logger's port could not be opened, or hung up under an exchange; why is the system's
+  // reason. Told once for a loss: the window then watches for the port to come back.
   virtual void OnLoggerLost(const std::string& /*why*/) {}
-  // A configuration read answered after the logger was lost.
+  // A configuration read answered after the logger was lost, by the same logger (same serial
+  // number and version) or after a loss whose logger was never known.
   virtual void OnLoggerBack(const LoggerIdentity&) {}
   virtual void OnOperationEnded(const OperationEnd&) {}
 };

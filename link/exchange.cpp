@@ -23,6 +23,10 @@ int COrvikDlg::QueryInQueue() {
   if (!m_hPort) return 0;
   zv::QueueStatus status;
   const zv::PortError error = m_hPort->QueryStatus(status);
+  if (error.kind == zv::PortErrorKind::kHangUp && m_bHangUp == 0) {
+    m_bHangUp = 1;
+    m_strHangUp = error.message;
+  }
   m_dwCommErrors = 0;
   m_comStat.cbInQue = status.inQueue;
   m_comStat.cbOutQue = status.outQueue;
@@ -50,7 +54,7 @@ bool COrvikDlg::WaitReply(const WaitVariant& variant) {
   int counter = 0;
   m_nPrevInQueue = 0;
   m_rxFrame.RemoveAll();
-  while (counter < variant.limit) {
+  while (counter < variant.limit && m_bHangUp == 0) {
     DelayMs(variant.delayMs);
     m_nInQueue = QueryInQueue();
     if (m_nInQueue == 0) {
@@ -70,13 +74,17 @@ bool COrvikDlg::WaitReply(const WaitVariant& variant) {
 bool COrvikDlg::RunExchange(zv::Operation operation, void (COrvikDlg::*build)(), const WaitVariant& variant,
                             const Bilingual* openingText, const Bilingual& timeoutText, void (COrvikDlg::*onReply)()) {
   m_txFrame.RemoveAll();
+  m_bHangUp = 0;
   OpenPort();
   const bool portOpened = static_cast<bool>(m_hPort);
   (this->*build)();
   SendFrame(m_txFrame);
   if (openingText != nullptr) SetStatus(*openingText);
   UpdateData(FALSE);
-  const bool replied = WaitReply(variant);
+  // A lost logger's port that did not open has no reply to wait for: the watch waits for it.
+  const bool lostAndGone = !portOpened && m_bPortWatch != 0;
+  if (lostAndGone) m_rxFrame.RemoveAll();
+  const bool replied = !lostAndGone && WaitReply(variant);
   if (replied) {
     if (onReply != nullptr) (this->*onReply)();
   } else {
@@ -86,6 +94,12 @@ bool COrvikDlg::RunExchange(zv::Operation operation, void (COrvikDlg::*build)(),
   UpdateData(FALSE);
   ClosePort();
   EndOperation(operation, ExchangeResult(operation, portOpened, replied));
+  if (m_bHangUp != 0 && !replied) {
+    // The device went away under the exchange: the loss is told now, not at the next open.
+    ReportOpenFailure(m_strHangUp);
+  } else if (!portOpened && m_bPortWatch != 0) {
+    StartPortWatch();  // the status line says why nothing answered: the logger is gone
+  }
   return replied;
 }
 

@@ -68,6 +68,12 @@ void COrvikDlg::ReportOpenFailure(const std::string& why) {
   // The box is the design's; why the open failed goes to standard error.
   std::fprintf(stderr, "zentrova: %s\n", why.c_str());
   KillTimer(kTimerLivePoll);
+  if (m_bPortWatch != 0) {
+    // The same loss, seen again while its port is watched: told once already.
+    m_portCombo.SetCurSel(0);
+    StartPortWatch();
+    return;
+  }
   CString text;
   if (PickText(kOpenFailed, text)) MessageBox(text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
   UpdateData(FALSE);
@@ -75,6 +81,7 @@ void COrvikDlg::ReportOpenFailure(const std::string& why) {
   UpdateData(FALSE);
   m_bLoggerLost = 1;
   m_events.Send([&](zv::IWindowEvents& o) { o.OnLoggerLost(why); });
+  StartPortWatch();
 }
 
 void COrvikDlg::ClosePort() { m_hPort.reset(); }

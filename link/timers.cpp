@@ -1,4 +1,5 @@
-// The window timers: the live poll (1), the recording poll (2) and the erase wait (3).
+// The window timers: the live poll (1), the recording poll (2) and the erase wait (3); the
+// download (4) and the port watch (5) have files of their own.
 #include "dialog/orvik_dlg.h"
 
 namespace {
@@ -20,6 +21,9 @@ void COrvikDlg::OnTimer(UINT_PTR nIDEvent) {
       break;
     case kTimerDownload:
       DownloadTick();
+      break;
+    case kTimerPortWatch:
+      PortWatchTick();
       break;
     default:
       break;

@@ -82,6 +82,13 @@ void COrvikDlg::DownloadTick() {
   // the port again (or switch the download off) instead of failing every second.
   if (PortSelection() <= 0) return;
   StopWorker();  // joins the worker that ended after a missing page
+  if (m_bHangUp != 0) {
+    // Its port hung up: the logger that answers there now may be another one, so this is a
+    // loss like a failed open, and the watch reads who it is before any page is asked for.
+    m_bHangUp = 0;
+    ReportOpenFailure(m_strHangUp);
+    return;
+  }
   // The last page is read and the news that ends the download is on its way.
   if (m_nMemAddress > zv::mem::LastPageAddress(m_nDeviceVersion)) return;
   DownloadJob job;
@@ -91,6 +98,7 @@ void COrvikDlg::DownloadTick() {
   job.factors = zv::proto::ScaleFactorsFor(m_nDeviceVersion, m_nDevShuntA, m_nDevShuntMv);
   job.nominalVoltage = m_nNominalVoltage;
   job.language = m_nLanguage;
+  m_bHangUp = 0;
   m_bWorkerActive = 1;
   m_bReadPages = 1;
   m_pDownloadThread = std::make_unique<std::thread>(&COrvikDlg::MemoryReadThread, this, job);
@@ -102,8 +110,8 @@ void COrvikDlg::MemoryReadThread(DownloadJob job) {
   if (!OpenPortHandle(job.portName, why)) {
     // Ends as a missing page does; the window tells why.
     PostDownloadNews(job.download, [this, why] {
-      ReportOpenFailure(why);
       ShowDownloadStatus(exchange_texts::kNoData);
+      ReportOpenFailure(why);  // its status line, that the logger is gone, is the last word
     });
   } else {
     ReadPages(job);

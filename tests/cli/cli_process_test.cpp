@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if defined(ZENTROVA_CLI_PLOTS)
@@ -521,6 +522,114 @@ TEST_F(CliAgainstLogger, RetriesCountMissedPagesInARow) {
     EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     server->Stop();
   }
+}
+
+// ---- the logger unplugged -----------------------------------------------------------------------
+
+class CliLosingTheLogger : public CliAgainstLogger {
+ protected:
+  // The steady logger behind a link in the test's folder, with a memory of 20 full pages.
+  zv::sim::ServerOptions OnALink(zv::sim::HotPlugOptions hotPlug) const {
+    zv::sim::ServerOptions options = SteadyLogger();
+    options.device.records = 20 * 256;
+    options.linkPath = (dir / "logger").string();
+    options.hotPlug = hotPlug;
+    return options;
+  }
+  static double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+  }
+};
+
+TEST_F(CliLosingTheLogger, WithoutReconnectTheCommandEndsWithStatus1SoonAfterTheLoss) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;  // after the port
+    bool byPages;                   // unplugged after 5 pages, else after 1.5 s
+    double within;                  // seconds from the start at the most
+  };
+  const std::string file = (dir / "f").string();
+  for (const Case& c : {Case{"live", {"live"}, false, 1.5 + 5}, Case{"record", {"record", file, "--seconds", "30"}, false, 1.5 + 5},
+                        Case{"download", {"--yes", "download", file}, true, 8}}) {
+    SCOPED_TRACE(c.name);
+    zv::sim::HotPlugOptions hotPlug;
+    if (c.byPages) {
+      hotPlug.unplugAfterPages = 5;
+    } else {
+      hotPlug.unplugAfterMs = 1500;
+    }
+    Start(OnALink(hotPlug));
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin() + (c.args[0] == "--yes" ? 2 : 1), server->PortName());
+    const auto start = std::chrono::steady_clock::now();
+    const auto run = Cli(args);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_LT(Seconds(start), c.within);
+    EXPECT_NE(run.err.find("the port was lost"), std::string::npos) << run.err;
+    server->Stop();
+  }
+}
+
+TEST_F(CliLosingTheLogger, WithReconnectARecordingGoesOnIntoTheSameFile) {
+  zv::sim::HotPlugOptions hotPlug;
+  hotPlug.unplugAfterMs = 1500;
+  hotPlug.replugAfterMs = 2000;
+  Start(OnALink(hotPlug));
+  const auto run = Cli({"record", server->PortName(), (dir / "rec").string(), "--seconds", "6", "--reconnect"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const auto rows = Lines(ReadFile(Made("rec")));
+  EXPECT_GT(rows.size(), 3u + 5u) << "rows before the loss and after it";
+}
+
+TEST_F(CliLosingTheLogger, WithReconnectADownloadEndsWithTheFileOfOneWithoutLoss) {
+  Start(OnALink({}));
+  const auto whole = Cli({"download", server->PortName(), (dir / "whole").string()});
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  server->Stop();
+  zv::sim::HotPlugOptions hotPlug;
+  hotPlug.unplugAfterPages = 5;
+  hotPlug.replugAfterMs = 1500;
+  Start(OnALink(hotPlug));
+  const auto run = Cli({"download", server->PortName(), (dir / "lost").string(), "--reconnect"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(ReadFile(Made("lost")) == ReadFile(Made("whole")));
+}
+
+TEST_F(CliLosingTheLogger, WithReconnectAnotherLoggerEndsItWithNothingOfIt) {
+  zv::sim::HotPlugOptions hotPlug;
+  hotPlug.unplugAfterPages = 5;
+  hotPlug.replugAfterMs = 1500;
+  hotPlug.replugSerial = 777;
+  Start(OnALink(hotPlug));
+  const auto run = Cli({"download", server->PortName(), (dir / "mem").string(), "--reconnect"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("another logger"), std::string::npos) << run.err;
+  EXPECT_EQ(Lines(ReadFile(Made("mem"))).size(), 3u + 5u * 256u) << "the header and the lost logger's five pages";
+}
+
+TEST_F(CliLosingTheLogger, TheWaitEndsAtCtrlCOrItsTimeout) {
+  zv::sim::HotPlugOptions hotPlug;
+  hotPlug.unplugAfterMs = 1000;
+  Start(OnALink(hotPlug));
+  ztest::ChildProcess cli({kCli, "record", server->PortName(), (dir / "rec").string(), "--reconnect"});
+  ASSERT_TRUE(cli.Started());
+  std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+  cli.Signal(SIGINT);
+  const auto interrupted = std::chrono::steady_clock::now();
+  EXPECT_EQ(cli.Wait(5000), 1);
+  EXPECT_LT(Seconds(interrupted), 2.0);
+  EXPECT_NE(cli.Err().find("interrupted while waiting for the logger"), std::string::npos) << cli.Err();
+  server->Stop();
+
+  hotPlug.unplugAfterMs = 1500;
+  zv::sim::ServerOptions second = OnALink(hotPlug);
+  second.linkPath = (dir / "logger2").string();
+  Start(second);
+  const auto start = std::chrono::steady_clock::now();
+  const auto bounded = Cli({"live", server->PortName(), "--reconnect", "--reconnect-timeout", "1"});
+  EXPECT_EQ(bounded.status, 1);
+  EXPECT_LT(Seconds(start), 1.5 + 1.0 + 5.0);
+  EXPECT_NE(bounded.err.find("the logger did not come back in time"), std::string::npos) << bounded.err;
 }
 
 // The erase wait may last minutes: Ctrl-C or a polite kill ends it at once and lets the port go.

@@ -54,6 +54,13 @@ TEST(CliOptions, TakesEachCommandWithItsOperandsAndOptions) {
   EXPECT_FALSE(o.threshold);
   EXPECT_FALSE(o.minPhase);
   EXPECT_FALSE(o.gap);
+  ASSERT_TRUE(zcli::ParseOptions({"download", "COM3", "m.txt", "--reconnect", "--reconnect-timeout", "2.5"}, o, error))
+      << error;
+  EXPECT_TRUE(o.reconnect);
+  EXPECT_EQ(o.reconnectTimeout, 2.5);
+  ASSERT_TRUE(zcli::ParseOptions({"live", "COM3", "--reconnect"}, o, error)) << error;
+  EXPECT_TRUE(o.reconnect);
+  EXPECT_FALSE(o.reconnectTimeout);
   ASSERT_TRUE(zcli::ParseOptions({"live", "--help"}, o, error)) << error;
   EXPECT_TRUE(o.help);
   EXPECT_EQ(o.command, Command::kLive);
@@ -88,6 +95,10 @@ TEST(CliOptions, RefusesWhatItCannotTake) {
       {{"report", "a.txt", "--plot", "png"}, "--plot takes a .png, .svg or .pdf file, not 'png'"},
       {{"convert", "a.txt", "--plot", "a.png"}, "--plot does not go with convert"},
       {{"erase", "COM1"}, "erase deletes every record in the logger: confirm with --yes"},
+      {{"info", "COM1", "--reconnect"}, "--reconnect does not go with info"},
+      {{"live", "COM1", "--reconnect-timeout", "5"}, "--reconnect-timeout goes with --reconnect"},
+      {{"live", "COM1", "--reconnect", "--reconnect-timeout", "0"},
+       "--reconnect-timeout takes a number of seconds above 0, not '0'"},
   };
   for (const auto& c : cases) {
     Options o;

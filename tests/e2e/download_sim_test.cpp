@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -220,6 +221,58 @@ INSTANTIATE_TEST_SUITE_P(Modes, VanishingLogger,
                          ::testing::Values(VanishCase{"port_closed", zv::sim::VanishMode::kClose},
                                            VanishCase{"muted", zv::sim::VanishMode::kMute}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the cable pulled and plugged back during a download -------------------------------------
+
+class ReplugDuringDownload : public SimulatedDownload {
+ protected:
+  // A version 8 with its first 20 pages full, unplugged when the request after its fifth page
+  // comes and plugged back 2 s later.
+  void StartAndSwitchOn(std::optional<uint16_t> replugSerial = std::nullopt) {
+    zv::sim::ServerOptions options;
+    options.device.config.version = 8;
+    options.device.records = 20 * 256;
+    zv::sim::HotPlugOptions hotPlug;
+    hotPlug.unplugAfterPages = 5;
+    hotPlug.replugAfterMs = 2000;
+    hotPlug.replugSerial = replugSerial;
+    OnALink(options, folder, hotPlug);
+    Start(options);
+    ObserveEvents();
+    PickQuietly();
+    SwitchOn();
+  }
+  const ztest::Factors factors = ztest::FactorsFor(8, 300, 50);
+};
+
+TEST_F(ReplugDuringDownload, TheSameLoggerBackEndsWithTheFileOfADownloadWithoutLoss) {
+  StartAndSwitchOn();
+  ASSERT_TRUE(RunsToItsEnd());
+  const std::string file = ztest::ReadWhole(DumpPath("Zentrova-24 N00123"));
+  const std::string wanted = Expected("Zentrova-24 N00123", factors, 24, server->Device().RecordCount());
+  EXPECT_TRUE(file == wanted) << "the file (" << file.size() << " bytes) differs from the rows worked out here ("
+                              << wanted.size() << " bytes)";
+  EXPECT_LE(Boxes(), 1u);
+  EXPECT_EQ(EventsStartingWith("lost: "), Boxes());
+  EXPECT_EQ(EventsStartingWith("back: 8 123 "), Boxes());
+  EXPECT_EQ(EventsStartingWith("download: done"), 1u);
+  EXPECT_EQ(EventsStartingWith("page 2048/2048"), 1u);
+}
+
+TEST_F(ReplugDuringDownload, AnotherLoggerOnTheWayBackStopsItWithNothingOfItInTheFile) {
+  StartAndSwitchOn(777);
+  ASSERT_TRUE(WindowOnThread::WaitFor([&] { return PageRequests() > 0; }));
+  ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Check(IDC_RECEIVE) == 0; }, std::chrono::seconds(30)));
+  ASSERT_EQ(Boxes(), 2u);
+  EXPECT_EQ(window.view.MessageBoxes()[0].text, "Ошибка открытия порта");
+  EXPECT_EQ(window.view.MessageBoxes()[1].text, "Подключён другой регистратор: чтение памяти остановлено");
+  const auto path = DumpPath("Zentrova-24 N00123");
+  ExpectStoppedCleanly(path);
+  EXPECT_EQ(ztest::ReadWhole(path), Expected("Zentrova-24 N00123", factors, 24, 5 * 256));
+  EXPECT_EQ(EventsStartingWith("download: another logger"), 1u);
+  EXPECT_EQ(EventsStartingWith("back: "), 0u);
+  EXPECT_TRUE(LivePollArmedAt(300));
+}
 
 // ---- stopped by the person ---------------------------------------------------------------------
 

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
+#include <thread>
 #include <string>
 
 #include "support/expected_dump.h"
@@ -41,10 +43,11 @@ const std::string kHeader =
 
 class SimulatedRecording : public ztest::SimulatedLoggerWindow {
  protected:
-  void StartAndPick() {
+  void StartAndPick(std::optional<zv::sim::HotPlugOptions> hotPlug = std::nullopt) {
     zv::sim::ServerOptions options;
     options.device.config.version = 110;
     options.device.fixedRegisters = Registers();
+    if (hotPlug) OnALink(options, folder, *hotPlug);
     Start(options);
   }
   void Pick(const char* accepted) {
@@ -137,6 +140,61 @@ TEST_F(SimulatedRecording, AnExistingFileIsReplacedOnlyAfterAYes) {
   ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Rows() >= 2; }));
   const std::string text = ztest::ReadWhole(file);
   EXPECT_EQ(text.substr(0, kHeader.size() + 2 * kRow.size()), kHeader + Times(2));
+}
+
+// ---- the cable pulled and plugged back during a recording ------------------------------------
+
+TEST_F(SimulatedRecording, GoesOnIntoTheSameFileWhenTheSameLoggerIsBack) {
+  StartAndPick(zv::sim::HotPlugOptions{});
+  ObserveEvents();
+  Pick("Данные приняты");
+  PressRecord("rec.txt");
+  ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Rows() >= 3; }));
+
+  ASSERT_TRUE(server->Unplug());
+  ExpectTheLossShown("Ошибка открытия порта", "Регистратор отключён, ожидание…");
+  const std::size_t before = Rows();
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(Rows(), before) << "nothing recorded while the logger is away";
+  EXPECT_EQ(Check(IDC_RECORD), 1);
+
+  ASSERT_TRUE(server->Replug());
+  ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Rows() >= before + 3; }));
+  EXPECT_FALSE(Timer(COrvikDlg::kTimerLivePoll)) << "only the recording's poll";
+  window.Click(IDC_RECORD);
+  ExpectLivePollBack("Старт", "Данные приняты");
+
+  // One row for every poll answered while recording, before the gap and after it.
+  const std::size_t rows = Rows();
+  EXPECT_EQ(ztest::ReadWhole(file), kHeader + Times(rows));
+  EXPECT_EQ(EventsStartingWith("row"), rows);
+  EXPECT_EQ(EventsStartingWith("lost: "), 1u);
+  EXPECT_EQ(EventsStartingWith("back: 110 123 "), 1u);
+  EXPECT_EQ(Boxes(), 1u);
+  EXPECT_EQ(EventsStartingWith("recording: done"), 1u);
+}
+
+TEST_F(SimulatedRecording, AnotherLoggerOnTheWayBackStopsItWithNothingOfItInTheFile) {
+  zv::sim::HotPlugOptions another;
+  another.replugSerial = 777;
+  StartAndPick(another);
+  ObserveEvents();
+  Pick("Данные приняты");
+  PressRecord("rec.txt");
+  ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Rows() >= 3; }));
+
+  ASSERT_TRUE(server->Unplug());
+  ExpectTheLossShown("Ошибка открытия порта", "Регистратор отключён, ожидание…");
+  const std::string before = ztest::ReadWhole(file);
+  ASSERT_TRUE(server->Replug());
+
+  ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Boxes() == 2; }));
+  EXPECT_EQ(window.view.MessageBoxes()[1].text, "Подключён другой регистратор: запись остановлена");
+  ExpectLivePollBack("Старт", "Данные приняты");
+  EXPECT_FALSE(ztest::OpenInThisProcess(file));
+  EXPECT_EQ(ztest::ReadWhole(file), before);
+  EXPECT_EQ(EventsStartingWith("recording: another logger"), 1u);
+  EXPECT_EQ(EventsStartingWith("back: "), 0u);
 }
 
 }  // namespace

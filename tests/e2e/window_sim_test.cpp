@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dialog/orvik_dlg.h"
@@ -233,6 +234,74 @@ TEST_F(WindowOnSimulatedLogger, EraseCancelledSendsNothing) {
   ASSERT_TRUE(WindowOnThread::WaitFor([&] { return window.view.MessageBoxes().size() == 1; }));
   EXPECT_TRUE(LivePollArmedAt(300));
   EXPECT_EQ(server->Device().GetCounters().erases, 0u);
+}
+
+// ---- the cable pulled and plugged back ---------------------------------------------------------
+
+class UnpluggedLogger : public WindowOnSimulatedLogger {
+ protected:
+  void StartPolling(zv::sim::HotPlugOptions hotPlug = {}) {
+    zv::sim::ServerOptions options;
+    options.device.config.serial = 4321;
+    OnALink(options, folder, hotPlug);
+    Start(options);
+    ObserveEvents();
+    EnglishAndPick();
+    ASSERT_TRUE(window.WaitForText(IDC_STATUS, "Data accepted"));
+  }
+  uint32_t Requests() { return server->Device().GetCounters().requests; }
+  static constexpr char kWaiting[] = "Logger disconnected, waiting…";
+};
+
+TEST_F(UnpluggedLogger, TheLivePollGoesOnWhenTheSameLoggerIsBack) {
+  StartPolling();
+  ASSERT_TRUE(server->Unplug());
+  ExpectTheLossShown("Error opening port", kWaiting);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the watch looks a few times
+  EXPECT_EQ(Boxes(), 1u);
+  EXPECT_EQ(PortShown(), 0);
+  EXPECT_TRUE(Timer(COrvikDlg::kTimerPortWatch));
+
+  const uint32_t before = Requests();
+  ASSERT_TRUE(server->Replug());
+  EXPECT_TRUE(WindowOnThread::WaitFor([&] { return PortShown() == LoggerEntry(); }));
+  EXPECT_TRUE(WindowOnThread::WaitFor([&] { return Requests() >= before + 4; })) << "read, then polled";
+  EXPECT_TRUE(LivePollArmedAt(300));
+  EXPECT_TRUE(window.WaitForText(IDC_STATUS, "Data accepted"));
+  EXPECT_EQ(Boxes(), 1u);
+  EXPECT_EQ(EventsStartingWith("lost: "), 1u);
+  EXPECT_EQ(EventsStartingWith("back: 110 4321 "), 1u) << ::testing::PrintToString(EventLines());
+  EXPECT_FALSE(Timer(COrvikDlg::kTimerPortWatch));
+}
+
+TEST_F(UnpluggedLogger, AnotherLoggerOnTheWayBackIsShownAsAfterAPick) {
+  zv::sim::HotPlugOptions another;
+  another.replugSerial = 777;
+  StartPolling(another);
+  ASSERT_TRUE(server->Unplug());
+  ExpectTheLossShown("Error opening port", kWaiting);
+  ASSERT_TRUE(server->Replug());
+  EXPECT_TRUE(WindowOnThread::WaitFor([&] { return window.Shown(IDC_DEVICE_INFO).find("N00777") != std::string::npos; }));
+  EXPECT_TRUE(LivePollArmedAt(300));
+  const uint32_t polled = Requests();
+  EXPECT_TRUE(WindowOnThread::WaitFor([&] { return Requests() >= polled + 3; }));
+  EXPECT_EQ(EventsStartingWith("back: "), 0u) << "not the lost logger";
+  EXPECT_EQ(Boxes(), 1u);
+}
+
+TEST_F(UnpluggedLogger, NoPickedDuringTheWatchEndsIt) {
+  StartPolling();
+  ASSERT_TRUE(server->Unplug());
+  ExpectTheLossShown("Error opening port", kWaiting);
+  window.Pick(0);
+  EXPECT_TRUE(WindowOnThread::WaitFor([&] { return !Timer(COrvikDlg::kTimerPortWatch); }));
+  const uint32_t before = Requests();
+  ASSERT_TRUE(server->Replug());
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(PortShown(), 0);
+  EXPECT_EQ(Requests(), before) << "nothing asked of the logger";
+  EXPECT_EQ(Boxes(), 1u);
+  EXPECT_EQ(EventsStartingWith("back: "), 0u);
 }
 
 TEST_F(WindowOnSimulatedLogger, TheRefreshListsTheTablesPortsThenTheNamedOnes) {

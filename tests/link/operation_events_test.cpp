@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -229,6 +230,112 @@ TEST_F(LoggerEvents, TheLoggerIsBackWhenAReadAnswersAfterTheLoss) {
   EXPECT_EQ(log.lines, (Strings{kLost, "configuration read: port error \"No communication with the device\"",
                                 "configuration read: done \"Successfully\"", "back: 8 123 Zentrova-24 N00123",
                                 "configuration read: done \"Successfully\""}));
+}
+
+// ---- a logger unplugged and plugged back ----------------------------------------------------
+
+class PluggedBack : public LoggerEvents {
+ protected:
+  static constexpr char kGone[] = "lost: open /dev/ttyLOGGER: no such port";
+  static constexpr char kWaiting[] = "Logger disconnected, waiting…";
+  // The logger answered, then its cable came out: the next live poll finds no port.
+  void LoseTheLogger() {
+    Answering();
+    Pick(kPort);
+    log.Clear();
+    device->HangUp();
+    dlg->OnTimer(COrvikDlg::kTimerLivePoll);
+  }
+};
+
+TEST_F(PluggedBack, TheLossIsToldOnceAndTheSameLoggerGoesOnWithTheLivePoll) {
+  LoseTheLogger();
+  EXPECT_EQ(log.lines, (Strings{kGone, "poll: port error \"No data \""}));
+  ASSERT_EQ(view.MessageBoxes().size(), 1u);
+  EXPECT_EQ(view.MessageBoxes()[0].text, "Error opening port");
+  EXPECT_EQ(Control(IDC_PORT).curSel, 0);
+  EXPECT_EQ(Text(IDC_STATUS), kWaiting);
+  EXPECT_FALSE(TimerArmed(COrvikDlg::kTimerLivePoll));
+  EXPECT_EQ(dlg->Loop().TimerPeriod(COrvikDlg::kTimerPortWatch), std::optional<UINT>(1000));
+
+  // Still gone: the watch looks, opens nothing for long and asks nothing.
+  log.Clear();
+  const auto written = device->Written().size();
+  dlg->OnTimer(COrvikDlg::kTimerPortWatch);
+  dlg->OnTimer(COrvikDlg::kTimerPortWatch);
+  EXPECT_TRUE(log.lines.empty());
+  EXPECT_EQ(device->Written().size(), written);
+  EXPECT_FALSE(device->IsOpen());
+  EXPECT_EQ(view.MessageBoxes().size(), 1u);
+  EXPECT_EQ(Text(IDC_STATUS), kWaiting);
+
+  device->PlugIn();
+  dlg->OnTimer(COrvikDlg::kTimerPortWatch);
+  EXPECT_EQ(log.lines, (Strings{"configuration read: done \"Successfully\"", "back: 8 123 Zentrova-24 N00123"}));
+  EXPECT_EQ(Control(IDC_PORT).curSel, dlg->BusyPortEntry());
+  EXPECT_GT(Control(IDC_PORT).curSel, 0);
+  EXPECT_FALSE(TimerArmed(COrvikDlg::kTimerPortWatch));
+  EXPECT_TRUE(TimerArmed(COrvikDlg::kTimerLivePoll));
+  EXPECT_EQ(view.MessageBoxes().size(), 1u);
+}
+
+TEST_F(PluggedBack, AHangUpUnderAnOpenPortIsTheLossAtOnce) {
+  Answering();
+  Pick(kPort);
+  log.Clear();
+  // The cable comes out while the poll waits for its reply: the device's own time runs on
+  // past the loss as the request goes out, and no reply comes.
+  device->HangUp(50);
+  auto& deviceTime = dynamic_cast<zv::VirtualClock&>(device->Clock());
+  device->SetResponder([&deviceTime](const Bytes&) {
+    deviceTime.Advance(100);
+    return zv::ScriptedReply{};
+  });
+  const uint32_t before = clock.TickCount();
+  dlg->OnTimer(COrvikDlg::kTimerLivePoll);
+  EXPECT_LT(clock.TickCount() - before, 1000u) << "the wait ends with the hang-up";
+  ASSERT_EQ(log.lines.size(), 2u);
+  EXPECT_EQ(log.lines[0], "poll: no reply \"No data \"");
+  EXPECT_EQ(log.lines[1].rfind("lost: ", 0), 0u) << log.lines[1];
+  EXPECT_EQ(view.MessageBoxes().size(), 1u);
+  EXPECT_EQ(Text(IDC_STATUS), kWaiting);
+}
+
+TEST_F(PluggedBack, AnotherLoggerIsNotTheLostOneBack) {
+  LoseTheLogger();
+  log.Clear();
+  Answering({.version = 8, .serial = 777, .shuntMillivolts = 50, .shuntAmps = 300, .nominalVoltage = 24, .word = 0x0021});
+  device->PlugIn();
+  dlg->OnTimer(COrvikDlg::kTimerPortWatch);
+  EXPECT_EQ(log.lines, Strings{"configuration read: done \"Successfully\""});
+  EXPECT_EQ(dlg->m_nSerialNumber, 777);
+  EXPECT_TRUE(TimerArmed(COrvikDlg::kTimerLivePoll)) << "the new logger is polled as after a pick";
+  EXPECT_FALSE(TimerArmed(COrvikDlg::kTimerPortWatch));
+}
+
+TEST_F(PluggedBack, PickingNoEndsTheWatch) {
+  LoseTheLogger();
+  PickIndex(0);
+  EXPECT_FALSE(TimerArmed(COrvikDlg::kTimerPortWatch));
+  log.Clear();
+  device->PlugIn();
+  const auto written = device->Written().size();
+  dlg->OnTimer(COrvikDlg::kTimerPortWatch);
+  EXPECT_TRUE(log.lines.empty());
+  EXPECT_EQ(device->Written().size(), written);
+  EXPECT_EQ(Control(IDC_PORT).curSel, 0);
+
+  // The next failure is a loss of its own, with its box.
+  device->HangUp();
+  Pick(kPort);
+  EXPECT_EQ(view.MessageBoxes().size(), 2u);
+}
+
+TEST_F(PluggedBack, APortNeverReadIsRefusedWithoutAWatch) {
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kNotFound, 2, kOpenFailure});
+  Pick(kPort);
+  EXPECT_EQ(view.MessageBoxes().size(), 1u);
+  EXPECT_FALSE(TimerArmed(COrvikDlg::kTimerPortWatch));
 }
 
 TEST_F(LoggerEvents, AMeasurementCarriesItsValuesAndTheTextsShown) {

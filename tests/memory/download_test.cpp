@@ -603,7 +603,7 @@ TEST_F(WorkerPort, AFailedOpenEndsTheWorkerAndNoOtherStartsUntilThePortIsPickedA
   EXPECT_EQ(boxes[0].text, "Error opening port");
   EXPECT_EQ(boxes[0].caption, "Error!");
   EXPECT_EQ(Control(IDC_PORT).curSel, 0);
-  EXPECT_EQ(Text(IDC_STATUS), "No data ");
+  EXPECT_EQ(Text(IDC_STATUS), "Logger disconnected, waiting…");
   EXPECT_EQ(Control(IDC_RECEIVE).check, 1);
   EXPECT_EQ(Timer(4), 1000u);
 
@@ -624,6 +624,19 @@ TEST_F(WorkerPort, AFailedOpenEndsTheWorkerAndNoOtherStartsUntilThePortIsPickedA
   EXPECT_EQ(ztest::ReadWhole(DumpPath("Zentrova-24 N00123")),
             ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 3, ztest::FactorsFor(8, 300, 50), 24));
   ExpectLivePollBack();
+}
+
+TEST_F(WorkerPort, ARefreshedListDuringTheWatchLeavesTheLostPortToIt) {
+  device->FailOpen(zv::PortError{zv::PortErrorKind::kNotFound, 2, "open /dev/ttyLOGGER: no such port"});
+  Tick();
+  ASSERT_TRUE(TimerArmed(COrvikDlg::kTimerPortWatch));
+
+  // Whoever answers there now is read by the watch first, not asked for pages.
+  portTable = zv::FixedPortTable({kPort});
+  Input(Event(zfw::InputEvent::Kind::kDoubleClick));
+  ASSERT_EQ(Control(IDC_PORT).items.size(), 2u);
+  EXPECT_EQ(Control(IDC_PORT).curSel, 0);
+  EXPECT_TRUE(TimerArmed(COrvikDlg::kTimerPortWatch));
 }
 
 TEST_F(WorkerPort, SwitchingOffWithNoPortPickedStillClosesTheFile) {

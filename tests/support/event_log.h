@@ -31,6 +31,7 @@ inline const char* ResultName(zv::Result r) {
     case zv::Result::kPortError: return "port error";
     case zv::Result::kFileError: return "file error";
     case zv::Result::kCancelled: return "cancelled";
+    case zv::Result::kOtherLogger: return "another logger";
   }
   return "?";
 }

@@ -17,6 +17,7 @@
 #include "platform/port_table.h"
 #include "platform/serial_port.h"
 #include "sim/pty_server.h"
+#include "support/event_log.h"
 #include "support/expected_dump.h"
 #include "support/window_on_thread.h"
 
@@ -74,11 +75,39 @@ class SimulatedLoggerWindow : public ::testing::Test {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     return std::filesystem::file_size(path) != before;
   }
+  // The logger behind a link in the folder, which stays its name through an unplug and a replug.
+  static void OnALink(zv::sim::ServerOptions& options, const ScratchFolder& in, zv::sim::HotPlugOptions hotPlug = {}) {
+    options.linkPath = (in / "logger").string();
+    options.hotPlug = hotPlug;
+  }
+  // The window's events from now on, as lines (support/event_log.h), read on its thread.
+  void ObserveEvents() {
+    window.OnWindow([this](COrvikDlg& d) { d.AddEventObserver(&events); });
+  }
+  std::vector<std::string> EventLines() {
+    return window.OnWindow([this](COrvikDlg&) { return events.lines; });
+  }
+  std::size_t EventsStartingWith(const std::string& prefix) {
+    const auto lines = EventLines();
+    return static_cast<std::size_t>(
+        std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+  }
+  std::size_t Boxes() const { return window.view.MessageBoxes().size(); }
+  int PortShown() const { return window.view.Shown(IDC_PORT)->curSel; }
+  // After an unplug: the one box of the loss, the list on "no", the status saying so.
+  void ExpectTheLossShown(const char* box, const char* waiting) {
+    ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Boxes() >= 1; }, std::chrono::seconds(30)));
+    EXPECT_EQ(window.view.MessageBoxes()[0].text, box);
+    EXPECT_TRUE(WindowOnThread::WaitFor([&] { return PortShown() == 0; }));
+    EXPECT_TRUE(WindowOnThread::WaitFor([&] { return StatusShowed(waiting); }));
+  }
+
   ScratchFolder folder;
   zv::SteadyClock clock;
   std::unique_ptr<zv::ISerialBackend> serial = zv::MakePosixSerialBackend();
   zv::FixedPortTable table;
   std::unique_ptr<zv::sim::SimServer> server;
+  EventLog events;  // declared before the window, which holds it: it outlives the window
   WindowOnThread window;
 };
 
