@@ -7,6 +7,8 @@
 // the window thread stays off them (PortBusyElsewhere) and touches them again only after
 // joining the worker. The worker never touches a bound member: it hands texts, the progress
 // and the end of the download to the window thread with PostToWindow.
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "dialog/orvik_dlg.h"
@@ -119,12 +121,13 @@ void COrvikDlg::PostDownloadNews(int download, std::function<void()> news) {
 }
 
 void COrvikDlg::ReadPages(const DownloadJob& job) {
+  // Pipelined: as soon as a page is whole the next one is asked for, and the finished page's
+  // rows are written while the next arrives, so the line never idles for the disk. The
+  // rows of a page go out in one write: a crash loses at most the page being written, which
+  // the next download asks for again.
   const int lastAddress = zv::mem::LastPageAddress(job.deviceVersion);
+  if (m_bReadPages != 0) SendPageRequest(m_nMemAddress);
   while (m_bReadPages != 0) {
-    DiscardWaitingBytes();
-    m_txFrame.RemoveAll();
-    BuildPageRequest();
-    SendFrame(m_txFrame);
     if (!WaitPage()) {
       if (m_bReadPages == 0) break;  // switched off meanwhile
       PostDownloadNews(job.download, [this] {
@@ -133,6 +136,10 @@ void COrvikDlg::ReadPages(const DownloadJob& job) {
       });
       break;
     }
+    const int next = m_nMemAddress + zv::proto::kPageAddressStep;
+    const bool last = next > lastAddress;
+    // No request past the end of the memory, and none once switched off.
+    if (!last && m_bReadPages != 0) SendPageRequest(next);
     PageProgress progress;
     std::string why;
     if (!WriteMemoryPage(job, progress, why)) {
@@ -141,12 +148,21 @@ void COrvikDlg::ReadPages(const DownloadJob& job) {
     }
     ++m_nProgressCount;
     progress.pages = m_nProgressCount;
-    m_nMemAddress += zv::proto::kPageAddressStep;
-    const bool last = m_nMemAddress > lastAddress;
+    m_nMemAddress = next;
     PostDownloadNews(job.download, [this, progress, last] { ShowPageProgress(progress, last); });
     if (last) break;
-    m_txFrame.RemoveAll();
   }
+}
+
+void COrvikDlg::SendPageRequest(int address) {
+  // The finished page is whole in m_rxFrame; whatever came beyond it must not open the next.
+  DiscardWaitingBytes();
+  const int current = m_nMemAddress;
+  m_nMemAddress = address;
+  BuildPageRequest();
+  m_nMemAddress = current;
+  SendFrame(m_txFrame);
+  m_txFrame.RemoveAll();
 }
 
 bool COrvikDlg::WriteMemoryPage(const DownloadJob& job, PageProgress& progress, std::string& why) {
@@ -223,18 +239,35 @@ void COrvikDlg::DiscardWaitingBytes() {
 
 bool COrvikDlg::WaitPage() {
   // A page is complete only with all its bytes: an adapter may hold its tail back, and a busy
-  // sender may pause, for longer than a poll. Bytes are read as they come; the wait ends at
-  // the page's size, or after the variant's limit of polls in a row that bring nothing.
+  // sender may pause, for longer than a poll. Bytes are read as the port brings them; the
+  // wait ends at the page's size, or once nothing has come for the variant's idle limit
+  // (its polls times its delay). It sleeps in short slices so that a switch-off is seen soon.
+  constexpr uint32_t kSliceMs = 20;
   const WaitVariant& v = wait_variants::kPageRequest;
+  const auto idleLimit = static_cast<uint32_t>(v.limit) * v.delayMs;
   const auto pageBytes = static_cast<int>(zv::proto::kPageBytes);
-  int idle = 0;
   m_nPrevInQueue = 0;
   m_rxFrame.RemoveAll();
-  while (idle < v.limit && m_bReadPages != 0) {
-    Clock().Sleep(v.delayMs);
-    m_nInQueue = std::min(QueryInQueue(), pageBytes - m_rxFrame.GetSize());
+  m_lastWaitError = {};
+  if (!m_hPort) return false;
+  // Idle time is the sum of the slices that brought nothing: a port's wait runs out only
+  // after its whole time-out, on the port's own clock.
+  uint32_t idle = 0;
+  while (m_bReadPages != 0 && idle < idleLimit) {
+    const uint32_t slice = std::min(kSliceMs, idleLimit - idle);
+    uint32_t waiting = 0;
+    const zv::PortError error = m_hPort->WaitForInput(0, slice, waiting);
+    if (error.kind == zv::PortErrorKind::kHangUp) {
+      m_lastWaitError = error;  // gone: no page can come
+      return false;
+    }
+    if (!error.ok()) {
+      Clock().Sleep(slice);  // a port that cannot be asked has nothing waiting
+      waiting = 0;
+    }
+    m_nInQueue = std::min(static_cast<int>(waiting), pageBytes - m_rxFrame.GetSize());
     if (m_nInQueue == 0) {
-      ++idle;
+      idle += slice;
       continue;
     }
     idle = 0;
