@@ -331,6 +331,8 @@ class COrvikDlg : public CDialogEx {
   void SendPageRequest(int address);
   // Collects one whole page into m_rxFrame; false when it does not come whole.
   bool WaitPage();
+  // Milliseconds the line needs to carry bytes at the port's speed.
+  uint32_t LineMs(int bytes) const;
   void DiscardWaitingBytes();
   bool WriteMemoryPage(const DownloadJob& job, PageProgress& progress, std::string& why);
   // Window thread: the news of one page, and the end of the download after the last.

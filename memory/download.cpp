@@ -243,6 +243,7 @@ bool COrvikDlg::WaitPage() {
   // wait ends at the page's size, or once nothing has come for the variant's idle limit
   // (its polls times its delay). It sleeps in short slices so that a switch-off is seen soon.
   constexpr uint32_t kSliceMs = 20;
+  constexpr uint32_t kLineMarginMs = 1;  // woken this long before the rest is due
   const WaitVariant& v = wait_variants::kPageRequest;
   const auto idleLimit = static_cast<uint32_t>(v.limit) * v.delayMs;
   const auto pageBytes = static_cast<int>(zv::proto::kPageBytes);
@@ -273,6 +274,22 @@ bool COrvikDlg::WaitPage() {
     idle = 0;
     ReadWaitingBytes();
     if (m_rxFrame.GetSize() >= pageBytes) return true;
+    // The rest cannot come faster than the line carries it: sleep through most of that time
+    // instead of waking for every few bytes, and wait on the port only for the last of it.
+    const uint32_t restMs = LineMs(pageBytes - m_rxFrame.GetSize());
+    if (restMs > kLineMarginMs && m_bReadPages != 0) {
+      const uint32_t sleep = std::min(restMs - kLineMarginMs, idleLimit);
+      const int before = QueryInQueue();
+      Clock().Sleep(sleep);
+      // A sleep that brought nothing was idle time too.
+      if (QueryInQueue() == before) idle = sleep;
+    }
   }
   return false;
+}
+
+uint32_t COrvikDlg::LineMs(int bytes) const {
+  // 10 bits a byte: start, 8 data bits, stop.
+  const uint32_t baud = m_dcb.baudRate > 0 ? m_dcb.baudRate : 1;
+  return static_cast<uint32_t>(static_cast<uint64_t>(bytes) * 10 * 1000 / baud);
 }
