@@ -254,6 +254,7 @@ bool COrvikDlg::WaitPage() {
   // Idle time is the sum of the slices that brought nothing: a port's wait runs out only
   // after its whole time-out, on the port's own clock.
   uint32_t idle = 0;
+  uint32_t firstTick = 0;  // when the page's first bytes were read
   while (m_bReadPages != 0 && idle < idleLimit) {
     const uint32_t slice = std::min(kSliceMs, idleLimit - idle);
     uint32_t waiting = 0;
@@ -272,12 +273,18 @@ bool COrvikDlg::WaitPage() {
       continue;
     }
     idle = 0;
+    const int had = m_rxFrame.GetSize();
     ReadWaitingBytes();
     if (m_rxFrame.GetSize() >= pageBytes) return true;
-    // The rest cannot come faster than the line carries it: sleep through most of that time
-    // instead of waking for every few bytes, and wait on the port only for the last of it.
+    const uint32_t now = Clock().TickCount();
+    if (had == 0) firstTick = now;
+    // Bytes coming at about the line's pace cannot come faster: sleep through most of the
+    // time the rest needs instead of waking for every few bytes, and wait on the port only
+    // for the last of it. Bytes that come faster than that are simply read as they come.
+    const uint32_t sinceFirst = now - firstTick;
+    const bool linePaced = had > 0 && sinceFirst >= 1 && sinceFirst * 2 >= LineMs(m_rxFrame.GetSize());
     const uint32_t restMs = LineMs(pageBytes - m_rxFrame.GetSize());
-    if (restMs > kLineMarginMs && m_bReadPages != 0) {
+    if (linePaced && restMs > kLineMarginMs && m_bReadPages != 0) {
       const uint32_t sleep = std::min(restMs - kLineMarginMs, idleLimit);
       const int before = QueryInQueue();
       Clock().Sleep(sleep);
