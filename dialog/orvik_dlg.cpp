@@ -88,8 +88,7 @@ COrvikDlg::COrvikDlg(const PortAccess& ports, CWnd* pParent)
       m_nReplyResult(zv::Result::kNoReply),
       m_nReplyFunction(-1),
       m_bLoggerLost(0),
-      m_bPortWatch(0),
-      m_bHangUp(0) {}
+      m_bPortWatch(0) {}
 
 COrvikDlg::~COrvikDlg() {
   // A download may still run when the window closes: its worker uses this object, so it is

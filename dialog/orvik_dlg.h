@@ -95,6 +95,10 @@ class COrvikDlg : public CDialogEx {
   COMSTAT m_comStat;
   int m_nPrevInQueue;
   int m_nInQueue;
+  // What ended the last wait on the port before its rules did: a hang-up (kHangUp) of the
+  // device under the open port; kNone otherwise. Cleared when a wait starts. Owned, as
+  // m_hPort is, by whoever holds the port: the window thread, or the worker while it runs.
+  zv::PortError m_lastWaitError;
   CComboBox m_portCombo;
   CString m_strDateTime;
   CString m_strCurrent;
@@ -201,11 +205,6 @@ class COrvikDlg : public CDialogEx {
   int m_bPortWatch;
   CString m_strLostPort;
   zv::LoggerIdentity m_lostIdentity;
-  // Set by the status query when the device went away under the open port, with the
-  // system's reason; cleared as each exchange opens its port. Owned as the exchange members
-  // are: by a running download worker, else by the window thread.
-  int m_bHangUp;
-  std::string m_strHangUp;
 
   // ---- main window (dialog/) ----
   BOOL OnInitDialog() override;
@@ -275,7 +274,14 @@ class COrvikDlg : public CDialogEx {
   // how the decoder took it.
   zv::Result ExchangeResult(zv::Operation operation, bool portOpened, bool replied) const;
   // Bytes waiting at the port, 0 when the query fails (for instance with the port closed).
+  // A hang-up is kept in m_lastWaitError.
   int QueryInQueue();
+  // Waits one poll interval (delayMs and a tick) for more than m_nPrevInQueue bytes, woken
+  // by the port when they come; m_nInQueue is the count then (0 when the port cannot be
+  // asked). False at once when the device hangs up (kept in m_lastWaitError).
+  bool AwaitMoreInput(UINT delayMs);
+  // Whether the last wait ended because the device went away under the open port.
+  bool PortHungUp() const { return m_lastWaitError.kind == zv::PortErrorKind::kHangUp; }
   // Reads exactly m_nInQueue waiting bytes into m_rxFrame.
   void ReadWaitingBytes();
   // Appends the CRC of the first count bytes of m_txFrame, low byte first.
@@ -345,8 +351,12 @@ class COrvikDlg : public CDialogEx {
   // belongs to is still on.
   void PostDownloadNews(int download, std::function<void()> news);
   void ReadPages(const DownloadJob& job);
+  // Worker: sends the request of the page at address (m_nMemAddress stays the page in hand).
+  void SendPageRequest(int address);
   // Collects one whole page into m_rxFrame; false when it does not come whole.
   bool WaitPage();
+  // Milliseconds the line needs to carry bytes at the port's speed.
+  uint32_t LineMs(int bytes) const;
   void DiscardWaitingBytes();
   bool WriteMemoryPage(const DownloadJob& job, PageProgress& progress, std::string& why);
   // Window thread: the news of one page, and the end of the download after the last.

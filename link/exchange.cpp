@@ -1,4 +1,5 @@
-// The request/reply exchange: the poll delay and the reply wait with its stability rule.
+// The request/reply exchange: the poll delay and the reply wait with its stability rule (a
+// count unchanged over one poll interval), woken by the port rather than by polling it.
 #include <cstdint>
 #include <vector>
 
@@ -23,14 +24,38 @@ int COrvikDlg::QueryInQueue() {
   if (!m_hPort) return 0;
   zv::QueueStatus status;
   const zv::PortError error = m_hPort->QueryStatus(status);
-  if (error.kind == zv::PortErrorKind::kHangUp && m_bHangUp == 0) {
-    m_bHangUp = 1;
-    m_strHangUp = error.message;
-  }
   m_dwCommErrors = 0;
   m_comStat.cbInQue = status.inQueue;
   m_comStat.cbOutQue = status.outQueue;
+  if (error.kind == zv::PortErrorKind::kHangUp) m_lastWaitError = error;
   return error.ok() ? static_cast<int>(status.inQueue) : 0;
+}
+
+bool COrvikDlg::AwaitMoreInput(UINT delayMs) {
+  // One poll interval is the delay plus the tick a delay waits past its end, so a silent
+  // port is given up after the same time as when each poll slept its delay.
+  if (!m_hPort) {
+    DelayMs(delayMs);
+    m_nInQueue = 0;
+    return true;
+  }
+  uint32_t waiting = 0;
+  const zv::PortError error = m_hPort->WaitForInput(static_cast<std::size_t>(m_nPrevInQueue), delayMs + 1, waiting);
+  m_dwCommErrors = 0;
+  m_comStat.cbInQue = waiting;
+  if (error.kind == zv::PortErrorKind::kHangUp) {
+    // The device is gone: no reply can come, so the wait does not run out its limit.
+    m_lastWaitError = error;
+    m_nInQueue = 0;
+    return false;
+  }
+  if (!error.ok()) {
+    // A port that cannot be asked finds nothing waiting, at the pace of a poll.
+    DelayMs(delayMs);
+    waiting = 0;
+  }
+  m_nInQueue = static_cast<int>(waiting);
+  return true;
 }
 
 void COrvikDlg::ReadWaitingBytes() {
@@ -54,9 +79,11 @@ bool COrvikDlg::WaitReply(const WaitVariant& variant) {
   int counter = 0;
   m_nPrevInQueue = 0;
   m_rxFrame.RemoveAll();
-  while (counter < variant.limit && m_bHangUp == 0) {
-    DelayMs(variant.delayMs);
-    m_nInQueue = QueryInQueue();
+  m_lastWaitError = {};
+  while (counter < variant.limit) {
+    // Woken by the port as soon as bytes beyond the last count come; a count that stays the
+    // same over a whole interval is a reply that has stopped growing.
+    if (!AwaitMoreInput(variant.delayMs)) return false;
     if (m_nInQueue == 0) {
       ++counter;
     } else if (m_nInQueue != m_nPrevInQueue) {
@@ -74,7 +101,7 @@ bool COrvikDlg::WaitReply(const WaitVariant& variant) {
 bool COrvikDlg::RunExchange(zv::Operation operation, void (COrvikDlg::*build)(), const WaitVariant& variant,
                             const Bilingual* openingText, const Bilingual& timeoutText, void (COrvikDlg::*onReply)()) {
   m_txFrame.RemoveAll();
-  m_bHangUp = 0;
+  m_lastWaitError = {};
   OpenPort();
   const bool portOpened = static_cast<bool>(m_hPort);
   (this->*build)();
@@ -94,9 +121,9 @@ bool COrvikDlg::RunExchange(zv::Operation operation, void (COrvikDlg::*build)(),
   UpdateData(FALSE);
   ClosePort();
   EndOperation(operation, ExchangeResult(operation, portOpened, replied));
-  if (m_bHangUp != 0 && !replied) {
+  if (PortHungUp() && !replied) {
     // The device went away under the exchange: the loss is told now, not at the next open.
-    ReportOpenFailure(m_strHangUp);
+    ReportOpenFailure(m_lastWaitError.message);
   } else if (!portOpened && m_bPortWatch != 0) {
     StartPortWatch();  // the status line says why nothing answered: the logger is gone
   }

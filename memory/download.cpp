@@ -7,6 +7,8 @@
 // the window thread stays off them (PortBusyElsewhere) and touches them again only after
 // joining the worker. The worker never touches a bound member: it hands texts, the progress
 // and the end of the download to the window thread with PostToWindow.
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "dialog/orvik_dlg.h"
@@ -82,11 +84,12 @@ void COrvikDlg::DownloadTick() {
   // the port again (or switch the download off) instead of failing every second.
   if (PortSelection() <= 0) return;
   StopWorker();  // joins the worker that ended after a missing page
-  if (m_bHangUp != 0) {
+  if (PortHungUp()) {
     // Its port hung up: the logger that answers there now may be another one, so this is a
     // loss like a failed open, and the watch reads who it is before any page is asked for.
-    m_bHangUp = 0;
-    ReportOpenFailure(m_strHangUp);
+    const std::string why = m_lastWaitError.message;
+    m_lastWaitError = {};
+    ReportOpenFailure(why);
     return;
   }
   // The last page is read and the news that ends the download is on its way.
@@ -98,7 +101,7 @@ void COrvikDlg::DownloadTick() {
   job.factors = zv::proto::ScaleFactorsFor(m_nDeviceVersion, m_nDevShuntA, m_nDevShuntMv);
   job.nominalVoltage = m_nNominalVoltage;
   job.language = m_nLanguage;
-  m_bHangUp = 0;
+  m_lastWaitError = {};
   m_bWorkerActive = 1;
   m_bReadPages = 1;
   m_pDownloadThread = std::make_unique<std::thread>(&COrvikDlg::MemoryReadThread, this, job);
@@ -127,12 +130,13 @@ void COrvikDlg::PostDownloadNews(int download, std::function<void()> news) {
 }
 
 void COrvikDlg::ReadPages(const DownloadJob& job) {
+  // Pipelined: as soon as a page is whole the next one is asked for, and the finished page's
+  // rows are written while the next arrives, so the line never idles for the disk. The
+  // rows of a page go out in one write: a crash loses at most the page being written, which
+  // the next download asks for again.
   const int lastAddress = zv::mem::LastPageAddress(job.deviceVersion);
+  if (m_bReadPages != 0) SendPageRequest(m_nMemAddress);
   while (m_bReadPages != 0) {
-    DiscardWaitingBytes();
-    m_txFrame.RemoveAll();
-    BuildPageRequest();
-    SendFrame(m_txFrame);
     if (!WaitPage()) {
       if (m_bReadPages == 0) break;  // switched off meanwhile
       PostDownloadNews(job.download, [this] {
@@ -141,6 +145,10 @@ void COrvikDlg::ReadPages(const DownloadJob& job) {
       });
       break;
     }
+    const int next = m_nMemAddress + zv::proto::kPageAddressStep;
+    const bool last = next > lastAddress;
+    // No request past the end of the memory, and none once switched off.
+    if (!last && m_bReadPages != 0) SendPageRequest(next);
     PageProgress progress;
     std::string why;
     if (!WriteMemoryPage(job, progress, why)) {
@@ -149,12 +157,21 @@ void COrvikDlg::ReadPages(const DownloadJob& job) {
     }
     ++m_nProgressCount;
     progress.pages = m_nProgressCount;
-    m_nMemAddress += zv::proto::kPageAddressStep;
-    const bool last = m_nMemAddress > lastAddress;
+    m_nMemAddress = next;
     PostDownloadNews(job.download, [this, progress, last] { ShowPageProgress(progress, last); });
     if (last) break;
-    m_txFrame.RemoveAll();
   }
+}
+
+void COrvikDlg::SendPageRequest(int address) {
+  // The finished page is whole in m_rxFrame; whatever came beyond it must not open the next.
+  DiscardWaitingBytes();
+  const int current = m_nMemAddress;
+  m_nMemAddress = address;
+  BuildPageRequest();
+  m_nMemAddress = current;
+  SendFrame(m_txFrame);
+  m_txFrame.RemoveAll();
 }
 
 bool COrvikDlg::WriteMemoryPage(const DownloadJob& job, PageProgress& progress, std::string& why) {
@@ -231,23 +248,64 @@ void COrvikDlg::DiscardWaitingBytes() {
 
 bool COrvikDlg::WaitPage() {
   // A page is complete only with all its bytes: an adapter may hold its tail back, and a busy
-  // sender may pause, for longer than a poll. Bytes are read as they come; the wait ends at
-  // the page's size, or after the variant's limit of polls in a row that bring nothing.
+  // sender may pause, for longer than a poll. Bytes are read as the port brings them; the
+  // wait ends at the page's size, or once nothing has come for the variant's idle limit
+  // (its polls times its delay). It sleeps in short slices so that a switch-off is seen soon.
+  constexpr uint32_t kSliceMs = 20;
+  constexpr uint32_t kLineMarginMs = 1;  // woken this long before the rest is due
   const WaitVariant& v = wait_variants::kPageRequest;
+  const auto idleLimit = static_cast<uint32_t>(v.limit) * v.delayMs;
   const auto pageBytes = static_cast<int>(zv::proto::kPageBytes);
-  int idle = 0;
   m_nPrevInQueue = 0;
   m_rxFrame.RemoveAll();
-  while (idle < v.limit && m_bReadPages != 0) {
-    Clock().Sleep(v.delayMs);
-    m_nInQueue = std::min(QueryInQueue(), pageBytes - m_rxFrame.GetSize());
+  m_lastWaitError = {};
+  if (!m_hPort) return false;
+  // Idle time is the sum of the slices that brought nothing: a port's wait runs out only
+  // after its whole time-out, on the port's own clock.
+  uint32_t idle = 0;
+  uint32_t firstTick = 0;  // when the page's first bytes were read
+  while (m_bReadPages != 0 && idle < idleLimit) {
+    const uint32_t slice = std::min(kSliceMs, idleLimit - idle);
+    uint32_t waiting = 0;
+    const zv::PortError error = m_hPort->WaitForInput(0, slice, waiting);
+    if (error.kind == zv::PortErrorKind::kHangUp) {
+      m_lastWaitError = error;  // gone: no page can come
+      return false;
+    }
+    if (!error.ok()) {
+      Clock().Sleep(slice);  // a port that cannot be asked has nothing waiting
+      waiting = 0;
+    }
+    m_nInQueue = std::min(static_cast<int>(waiting), pageBytes - m_rxFrame.GetSize());
     if (m_nInQueue == 0) {
-      ++idle;
+      idle += slice;
       continue;
     }
     idle = 0;
+    const int had = m_rxFrame.GetSize();
     ReadWaitingBytes();
     if (m_rxFrame.GetSize() >= pageBytes) return true;
+    const uint32_t now = Clock().TickCount();
+    if (had == 0) firstTick = now;
+    // Bytes coming at about the line's pace cannot come faster: sleep through most of the
+    // time the rest needs instead of waking for every few bytes, and wait on the port only
+    // for the last of it. Bytes that come faster than that are simply read as they come.
+    const uint32_t sinceFirst = now - firstTick;
+    const bool linePaced = had > 0 && sinceFirst >= 1 && sinceFirst * 2 >= LineMs(m_rxFrame.GetSize());
+    const uint32_t restMs = LineMs(pageBytes - m_rxFrame.GetSize());
+    if (linePaced && restMs > kLineMarginMs && m_bReadPages != 0) {
+      const uint32_t sleep = std::min(restMs - kLineMarginMs, idleLimit);
+      const int before = QueryInQueue();
+      Clock().Sleep(sleep);
+      // A sleep that brought nothing was idle time too.
+      if (QueryInQueue() == before) idle = sleep;
+    }
   }
   return false;
+}
+
+uint32_t COrvikDlg::LineMs(int bytes) const {
+  // 10 bits a byte: start, 8 data bits, stop.
+  const uint32_t baud = m_dcb.baudRate > 0 ? m_dcb.baudRate : 1;
+  return static_cast<uint32_t>(static_cast<uint64_t>(bytes) * 10 * 1000 / baud);
 }

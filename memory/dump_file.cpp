@@ -1,6 +1,7 @@
 // The memory dump file: created with its header when a download starts, one row per logged
-// record, closed when the download ends.
+// record (written a page at a time), closed when the download ends.
 #include <mutex>
+#include <string>
 
 #include "dialog/orvik_dlg.h"
 #include "memory/page.h"
@@ -28,6 +29,9 @@ void COrvikDlg::CloseDumpFile() {
 
 bool COrvikDlg::WritePageRows(const uint8_t* page, const zv::proto::ScaleFactors& factors, uint32_t nominalVoltage,
                               bool unsignedVoltage, std::string& lastStamp, std::string& why) {
+  // The page's rows are made first and handed to the system in one write: one call per page
+  // instead of one per row, and a crash cuts the file at most inside this page.
+  std::string rows;
   std::lock_guard lock(m_dumpMutex);
   for (std::size_t slot = 0; slot < zv::proto::kRecordsPerPage; ++slot) {
     zv::mem::RecordValues v;
@@ -37,8 +41,7 @@ bool COrvikDlg::WritePageRows(const uint8_t* page, const zv::proto::ScaleFactors
     lastStamp = zv::mem::TimeStamp(v);
     m_strDumpLine = zv::mem::DumpRow(lastStamp, v);
     m_nDumpLineLen = m_strDumpLine.GetLength();
-    // Each row is handed to the system as it is made.
-    if (m_hDumpFile && !m_hDumpFile->Write(m_strDumpLine.str(), why)) return false;
+    rows += m_strDumpLine.str();
   }
-  return true;
+  return rows.empty() || !m_hDumpFile || m_hDumpFile->Write(rows, why);
 }

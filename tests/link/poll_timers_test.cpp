@@ -39,7 +39,6 @@ TEST_F(PortChoice, ASilentDeviceIsGivenUpAfter200PollsAndTheListGoesBackToNo) {
 
   Pick(kPort);
 
-  EXPECT_EQ(device->PollCount(), 200);
   EXPECT_GE(clock.SleptMs() - before, 200u * 5);
   EXPECT_LE(clock.SleptMs() - before, 200u * 6);
   EXPECT_EQ(StatusHistory(), (Strings{" ", "Reading configuration", "No communication with the device"}));
@@ -108,8 +107,8 @@ TEST_F(PollTicks, ASilentDeviceShowsNoDataAfter2000PollsAndIsAskedAgain) {
   dlg->SetTimer(1, 300);
   const uint64_t before = clock.SleptMs();
   dlg->Loop().RunFor(300);
-  EXPECT_EQ(device->PollCount(), 2000);
   EXPECT_GE(clock.SleptMs() - before, 300u + 2000 * 5);
+  EXPECT_LE(clock.SleptMs() - before, 300u + 2000 * 6);
   EXPECT_EQ(StatusHistory(), (Strings{" ", "Request ", "No data "}));
   EXPECT_FALSE(device->IsOpen());
   EXPECT_EQ(dlg->Loop().TimerPeriod(1), 300u);

@@ -276,14 +276,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct WaitCase {
   const char* name;
-  std::size_t bytes;                // of the first reply to page 0
-  std::vector<std::size_t> arrival;  // bytes arrived at each poll
+  std::size_t bytes;                       // of the first reply to page 0
+  std::vector<zv::ScriptedArrival> timed;  // bytes arrived by each time after the request
   bool whole;
 };
 
-std::vector<std::size_t> Steps(std::size_t step, std::size_t to) {
-  std::vector<std::size_t> v;
-  for (std::size_t n = step; n <= to; n += step) v.push_back(n);
+std::vector<zv::ScriptedArrival> Pieces(std::size_t step, std::size_t to, uint32_t everyMs) {
+  std::vector<zv::ScriptedArrival> v;
+  uint32_t at = 0;
+  for (std::size_t n = step; n <= to; n += step, at += everyMs) v.push_back({at, n});
   return v;
 }
 
@@ -298,7 +299,7 @@ TEST_P(PageWait, TakesAPageOnlyWholeAndAsksAgainForOneThatIsNot) {
     if (address != 0) return {};
     if (attempt > 1) return {std::move(page), {}};
     page.resize(c.bytes);
-    return {std::move(page), c.arrival};
+    return {std::move(page), {}, c.timed};
   };
   Pick(kPort);
   SwitchOn();
@@ -330,13 +331,65 @@ TEST_P(PageWait, TakesAPageOnlyWholeAndAsksAgainForOneThatIsNot) {
 INSTANTIATE_TEST_SUITE_P(
     Table, PageWait,
     ::testing::Values(WaitCase{"all_at_once", 4096, {}, true},
-                      WaitCase{"in_sixteen_pieces", 4096, Steps(256, 4096), true},
-                      WaitCase{"half_then_999_empty_polls", 4096, std::vector<std::size_t>(1000, 2048), true},
-                      WaitCase{"half_then_1000_empty_polls", 4096, std::vector<std::size_t>(1001, 2048), false},
-                      WaitCase{"nothing_for_999_polls", 4096, std::vector<std::size_t>(999, 0), true},
-                      WaitCase{"nothing_for_1000_polls", 4096, std::vector<std::size_t>(1000, 0), false},
+                      WaitCase{"in_sixteen_pieces", 4096, Pieces(256, 4096, 1), true},
+                      WaitCase{"tail_late_by_16_ms", 4096, {{0, 4000}, {16, 4096}}, true},
+                      WaitCase{"half_then_999_ms_of_nothing", 4096, {{0, 2048}, {999, 4096}}, true},
+                      WaitCase{"half_then_1001_ms_of_nothing", 4096, {{0, 2048}, {1001, 4096}}, false},
+                      WaitCase{"nothing_for_999_ms", 4096, {{999, 4096}}, true},
+                      WaitCase{"nothing_for_1001_ms", 4096, {{1001, 4096}}, false},
                       WaitCase{"one_byte_short", 4095, {}, false}, WaitCase{"half_a_page", 2048, {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadFixture, AHangUpDuringAPageEndsTheWorkerAtOnce) {
+  English();
+  Fill(0, 3);
+  Fill(256, 259);
+  pageReply = [this](int address, int, Bytes page) -> zv::ScriptedReply {
+    if (address == 0x10) {
+      device->HangUp(5);  // unplugged 5 ms after the request, before any of the page
+      return {};
+    }
+    return {std::move(page), {}};
+  };
+  Pick(kPort);
+  SwitchOn();
+  const uint64_t before = clock.SleptMs();
+
+  Tick();
+
+  EXPECT_EQ(clock.SleptMs() - before, 5u) << "the loss is not waited out as a silence";
+  EXPECT_TRUE(dlg->PortHungUp());
+  EXPECT_EQ(PageRequests(device->Written()), PageRequestsAt({0x00, 0x10}));
+  EXPECT_EQ(dlg->m_nMemAddress, 0x10) << "the page to ask for again";
+  EXPECT_EQ(Control(IDC_PROGRESS).pos, 1);
+  EXPECT_EQ(ztest::ReadWhole(DumpPath("Zentrova-24 N00123")),
+            ztest::DumpHeader("Zentrova-24 N00123") + Rows(0, 256, ztest::FactorsFor(8, 300, 50), 24));
+  EXPECT_EQ(Text(IDC_STATUS), "No data ");
+  EXPECT_EQ(Control(IDC_RECEIVE).check, 1) << "the download stays on";
+  EXPECT_FALSE(device->IsOpen());
+}
+
+TEST_F(DownloadFixture, TheNextPageIsAskedForBeforeTheFinishedOneIsWritten) {
+  Fill(0, 3);
+  Fill(256, 259);
+  const auto path = DumpPath("Zentrova-24 N00123");
+  const std::string header = ztest::DumpHeader("Zentrova-24 N00123");
+  std::vector<std::string> fileAtRequest;  // the file as each page request went out
+  pageReply = [&](int address, int, Bytes page) -> zv::ScriptedReply {
+    fileAtRequest.push_back(ztest::ReadWhole(path));
+    if (address > 0x10) return {};
+    return {std::move(page), {}};
+  };
+  Pick(kPort);
+  SwitchOn();
+
+  Tick();
+
+  const ztest::Factors f = ztest::FactorsFor(8, 300, 50);
+  EXPECT_EQ(fileAtRequest, (std::vector<std::string>{header, header, header + Rows(0, 256, f, 24)}))
+      << "each page's rows are written while the next page comes";
+  EXPECT_EQ(ztest::ReadWhole(path), header + Rows(0, 512, f, 24));
+}
 
 TEST_F(DownloadFixture, BytesLeftOverFromAPageAreDroppedBeforeTheNextRequest) {
   Fill(0, 3);
@@ -542,7 +595,9 @@ TEST_F(DownloadFixture, ARowThatCannotBeWrittenStopsTheDownloadWithAMessage) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text.rfind("Ошибка записи в файл:\r\n", 0), 0u) << boxes[0].text;
   EXPECT_NE(boxes[0].text.find("File too large"), std::string::npos) << boxes[0].text;
-  EXPECT_EQ(PageRequests(device->Written()), PageRequestsAt({0x00})) << "no page after the failed one";
+  // The next page was already asked for when the rows failed; nothing of it is taken.
+  EXPECT_EQ(PageRequests(device->Written()), PageRequestsAt({0x00, 0x10})) << "no page after the failed one";
+  EXPECT_EQ(dlg->m_nMemAddress, 0x00);
   ExpectLivePollBack();
   EXPECT_FALSE(dlg->m_hDumpFile);
   EXPECT_FALSE(ztest::OpenInThisProcess(path));

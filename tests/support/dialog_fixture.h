@@ -68,7 +68,8 @@ class DialogFixture : public ::testing::Test {
   CWinApp app{"zentrova"};
   zfw::HeadlessView view;
   zv::VirtualClock clock;
-  zv::ScriptedSerialBackend ports;
+  // The ports' waits, timed replies and hang-ups go by the window's clock.
+  zv::ScriptedSerialBackend ports{&clock};
   zv::FixedPortTable portTable;
   std::unique_ptr<COrvikDlg> dlg;
 };
