@@ -263,6 +263,8 @@ TEST_F(ReplugDuringDownload, AnotherLoggerOnTheWayBackStopsItWithNothingOfItInTh
   StartAndSwitchOn(777);
   ASSERT_TRUE(WindowOnThread::WaitFor([&] { return PageRequests() > 0; }));
   ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Check(IDC_RECEIVE) == 0; }, std::chrono::seconds(30)));
+  // The button goes off before the box that says why is up.
+  ASSERT_TRUE(WindowOnThread::WaitFor([&] { return Boxes() >= 2; })) << Boxes();
   ASSERT_EQ(Boxes(), 2u);
   EXPECT_EQ(window.view.MessageBoxes()[0].text, "Ошибка открытия порта");
   EXPECT_EQ(window.view.MessageBoxes()[1].text, "Подключён другой регистратор: чтение памяти остановлено");
