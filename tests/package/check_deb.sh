@@ -78,7 +78,7 @@ completion="$(bash -c '
 expected_completion="record report
 --lang --simulate --help --json --plot --threshold --min-phase --gap
 on off
---lang --simulate --help --count --seconds --poll --yes"
+--lang --simulate --help --count --seconds --poll --yes --reconnect --reconnect-timeout"
 [ "$completion" = "$expected_completion" ] || fail "bash completion offers:
 $completion
 instead of:
